@@ -1,0 +1,40 @@
+// The registration run: copy every marked control into the system folder and start regsvr32 for
+// it, then report what happened in one message.
+#pragma once
+
+#include <cstdint>
+
+#include "core/entry_list.h"
+#include "core/text.h"
+#include "platform/platform.h"
+
+namespace orvandi {
+
+struct RunTally {
+    std::int16_t processed = 0;
+    std::int16_t failures = 0;
+    Text failedNames;  // each failed entry's name followed by CRLF
+};
+
+// Visits the marked entries in index order: copies applicationFolder\OCX\name to
+// systemFolder\name and launches "regsvr32 /s name". Failures of one entry are counted (once per
+// entry) and the run goes on; a failure before the first marked entry ends the run with the
+// unexpected-failure message instead of the summary. A failure the run does not capture (one
+// after the first marked entry, outside an entry's own steps) leaves it as a Failure.
+void RunRegistration(Platform& platform, EntryList& list, const Text& applicationFolder,
+                     const Text& systemFolder);
+
+// The command line that registers one entry: the bare name, quoted when it holds a blank.
+Text RegistrationCommand(const Text& name);
+
+Text FormatRunSummary(std::int16_t processed, std::int16_t failures, const Text& failedNames);
+
+// "Error <number> (<description>) in procedure <procedure> of Form Form1".
+Text FormatFailure(std::int32_t number, const Text& description, const Text& procedure);
+// The run's unexpected-failure text: FormatFailure for Command2_Click.
+Text FormatRunError(std::int32_t number, const Text& description);
+
+// Marks every entry of the list; never clears a mark.
+void MarkAll(EntryList& list);
+
+}  // namespace orvandi

@@ -1,0 +1,18 @@
+#include "core/text.h"
+
+namespace orvandi {
+
+Text Decimal(std::int32_t value) {
+    // Work in 64 bits so the most negative value negates safely.
+    std::int64_t magnitude = value;
+    const bool negative = magnitude < 0;
+    if (negative) magnitude = -magnitude;
+    Text digits;
+    do {
+        digits.insert(digits.begin(), static_cast<char16_t>(u'0' + magnitude % 10));
+        magnitude /= 10;
+    } while (magnitude != 0);
+    return negative ? u"-" + digits : digits;
+}
+
+}  // namespace orvandi

@@ -1,0 +1,51 @@
+// The operating-system operations the program's logic relies on. Everything the core does to the
+// system goes through one of these; each raises a Failure when it cannot do its work.
+#pragma once
+
+#include <cstdint>
+
+#include "core/failure.h"
+#include "core/text.h"
+
+// <windows.h> maps CopyFile to CopyFileA/CopyFileW; the operation below keeps its own name.
+#ifdef CopyFile
+#undef CopyFile
+#endif
+
+namespace orvandi {
+
+// Pointer codes for SetPointer.
+inline constexpr int kPointerArrow = 1;
+inline constexpr int kPointerHourglass = 11;
+
+// Window style for Launch: minimized, taking the focus.
+inline constexpr int kWindowMinimizedFocus = 2;
+
+// Attribute value for ListFirst that admits plain files only.
+inline constexpr int kListPlainFiles = 0;
+
+class Platform {
+  public:
+    virtual ~Platform() = default;
+
+    // The folder holding the running executable, without a trailing separator.
+    virtual Text ApplicationFolder() = 0;
+    // Starts a new listing of the names matching a folder-and-wildcard pattern and returns the
+    // first bare name; ListNext returns the next one. The empty text ends the listing (also when
+    // the folder does not exist).
+    virtual Text ListFirst(const Text& pattern, int attributes) = 0;
+    virtual Text ListNext() = 0;
+    // The variable's value, or the empty text when it is not set.
+    virtual Text GetEnvironment(const Text& name) = 0;
+    // Copies source over destination, replacing an existing file.
+    virtual void CopyFile(const Text& source, const Text& destination) = 0;
+    // Starts the program named by the command line's first word, with the rest as its arguments,
+    // and returns at once with a task number.
+    virtual std::int32_t Launch(const Text& commandLine, int windowStyle) = 0;
+    // A modal message box with an OK button, no icon and the application title as caption.
+    virtual void ShowMessage(const Text& text) = 0;
+    // Sets the mouse pointer shown over the main window.
+    virtual void SetPointer(int pointer) = 0;
+};
+
+}  // namespace orvandi

@@ -1,0 +1,42 @@
+// The Platform on Win32: wide-character API throughout. A Win32 failure becomes a Failure whose
+// number is the system error code and whose description is the system's own message text.
+#pragma once
+
+#include <windows.h>
+
+#include "platform/handles_win.h"
+#include "platform/platform.h"
+
+namespace orvandi {
+
+// The system's message text for a Win32 error code, without its trailing line break.
+Text SystemMessage(DWORD code);
+// Failure{code, SystemMessage(code)}.
+Failure SystemFailure(DWORD code);
+
+class Win32Platform : public Platform {
+public:
+    // `owner` owns the message boxes and is the window whose pointer SetPointer sets; it may be
+    // set later with SetOwner (the window is created after the platform).
+    explicit Win32Platform(HWND owner = nullptr) : owner_(owner) {}
+    void SetOwner(HWND owner) { owner_ = owner; }
+    // The pointer the owner window should show (its WM_SETCURSOR handler asks for it).
+    HCURSOR Pointer() const { return pointer_; }
+
+    Text ApplicationFolder() override;
+    Text ListFirst(const Text& pattern, int attributes) override;
+    Text ListNext() override;
+    Text GetEnvironment(const Text& name) override;
+    void CopyFile(const Text& source, const Text& destination) override;
+    std::int32_t Launch(const Text& commandLine, int windowStyle) override;
+    void ShowMessage(const Text& text) override;
+    void SetPointer(int pointer) override;
+
+private:
+    HWND owner_;
+    HCURSOR pointer_ = LoadCursorW(nullptr, IDC_ARROW);
+    FindHandle listing_;
+    Text listingPattern_;  // the bare-name wildcard of the listing in progress
+};
+
+}  // namespace orvandi
