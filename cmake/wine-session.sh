@@ -28,7 +28,8 @@ start)
     echo ":$(tr -d '\n' <"$dir/display.tmp")" >"$dir/display"
     rm -f "$dir/display.tmp"
     export DISPLAY=$(cat "$dir/display")
-    wineserver -p
+    mkdir -p "$WINEPREFIX"
+    wineserver -p >/dev/null 2>&1 </dev/null
     wine wineboot -i >/dev/null 2>&1
     # Without a window manager Wine waits about 2 s on every window close unless its windows are
     # unmanaged.

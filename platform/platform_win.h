@@ -35,8 +35,14 @@ public:
 private:
     HWND owner_;
     HCURSOR pointer_ = LoadCursorW(nullptr, IDC_ARROW);
+    // The listing's next admitted name from `found` on, or the end of the listing.
+    Text Admit(WIN32_FIND_DATAW& found);
+    // Ends the listing after FindFirstFileW/FindNextFileW failed: the empty text, or a Failure.
+    Text EndListing();
+
     FindHandle listing_;
     Text listingPattern_;  // the bare-name wildcard of the listing in progress
+    DWORD listingExcluded_ = 0;  // the attributes that keep a name out of the listing
 };
 
 }  // namespace orvandi

@@ -1,0 +1,250 @@
+// The Platform on Win32. Text is UTF-16 like the wide API (wchar_t is 16-bit on Windows), so it
+// passes by reinterpretation.
+#include <windows.h>
+
+#include "platform/platform_win.h"
+
+#include <memory>
+#include <vector>
+
+namespace orvandi {
+namespace {
+
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows' wchar_t is UTF-16");
+
+const wchar_t* Wide(const Text& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
+wchar_t* Wide(Text& text) { return reinterpret_cast<wchar_t*>(text.data()); }
+Text FromWide(const wchar_t* text, std::size_t length) {
+    return Text(reinterpret_cast<const char16_t*>(text), length);
+}
+
+Failure LastFailure() { return SystemFailure(GetLastError()); }
+
+// Runs `fill(buffer, size)`, a Win32 call that answers the length it wrote, or the size it needs
+// (or its buffer's size) when the buffer is too small, with a growing buffer. The empty text when
+// the call fails, with its error left in GetLastError.
+template <typename Fill>
+Text Grow(Fill fill) {
+    Text buffer(MAX_PATH, u'\0');
+    for (;;) {
+        const DWORD length = fill(Wide(buffer), static_cast<DWORD>(buffer.size()));
+        if (length < buffer.size()) {
+            buffer.resize(length);
+            return buffer;
+        }
+        buffer.resize(length > buffer.size() ? length : buffer.size() * 2);
+    }
+}
+
+// GetSystemDirectoryW or GetWindowsDirectoryW.
+Text SystemPath(UINT(WINAPI* get)(LPWSTR, UINT)) {
+    Text folder = Grow([get](wchar_t* buffer, DWORD size) { return get(buffer, size); });
+    if (folder.empty()) throw LastFailure();
+    return folder;
+}
+
+Text Environment(const Text& name) {
+    SetLastError(ERROR_SUCCESS);  // a variable set to the empty text answers 0 and no error
+    Text value = Grow([&name](wchar_t* buffer, DWORD size) {
+        return GetEnvironmentVariableW(Wide(name), buffer, size);
+    });
+    const DWORD code = GetLastError();
+    if (value.empty() && code != ERROR_SUCCESS && code != ERROR_ENVVAR_NOT_FOUND) {
+        throw SystemFailure(code);
+    }
+    return value;
+}
+
+// Equal characters as Windows file names compare them: ignoring case, accented letters too.
+bool SameLetter(wchar_t a, wchar_t b) {
+    return a == b || CompareStringOrdinal(&a, 1, &b, 1, TRUE) == CSTR_EQUAL;
+}
+
+// Whether a long file name matches a wildcard: '*' stands for any run of characters, '?' for
+// exactly one. As in Windows, a trailing ".*" also matches a name without a dot ("*.*" is every
+// name).
+bool Matches(const Text& wildcard, const Text& name) {
+    std::size_t w = 0, n = 0, star = Text::npos, starName = 0;
+    while (n < name.size()) {
+        if (w < wildcard.size() && wildcard[w] == u'*') {
+            star = w++;  // first let the star match nothing; widen it on a mismatch
+            starName = n;
+        } else if (w < wildcard.size() &&
+                   (wildcard[w] == u'?' || SameLetter(wildcard[w], name[n]))) {
+            ++w;
+            ++n;
+        } else if (star != Text::npos) {
+            w = star + 1;
+            n = ++starName;
+        } else {
+            return false;
+        }
+    }
+    while (w < wildcard.size() && wildcard[w] == u'*') ++w;
+    return w == wildcard.size() || wildcard.compare(w, Text::npos, u".*") == 0;
+}
+
+bool IsAbsolute(const Text& path) {
+    return (path.size() >= 3 && path[1] == u':' && (path[2] == u'\\' || path[2] == u'/')) ||
+           path.compare(0, 2, u"\\\\") == 0;
+}
+
+// The program a command line's first word names, with ".exe" added when it has no extension:
+// searched for in the Windows system folder, then the Windows folder, then the absolute folders
+// on PATH. Never in this program's folder or the current directory, which CreateProcessW would
+// search first (a planted regsvr32.exe there would win). A name holding a folder is taken as is.
+Text FindProgram(Text name) {
+    const std::size_t dot = name.find_last_of(u".\\/:");
+    if (dot == Text::npos || name[dot] != u'.') name += u".exe";
+
+    std::vector<Text> candidates;
+    if (name.find_first_of(u"\\/:") != Text::npos) {
+        candidates.push_back(name);
+    } else {
+        std::vector<Text> folders{SystemPath(GetSystemDirectoryW), SystemPath(GetWindowsDirectoryW)};
+        const Text path = Environment(u"PATH");
+        for (std::size_t start = 0; start <= path.size();) {
+            std::size_t end = path.find(u';', start);
+            if (end == Text::npos) end = path.size();
+            Text folder = path.substr(start, end - start);
+            if (folder.size() >= 2 && folder.front() == u'"' && folder.back() == u'"') {
+                folder = folder.substr(1, folder.size() - 2);
+            }
+            if (IsAbsolute(folder)) folders.push_back(folder);  // "" and "." are the current one
+            start = end + 1;
+        }
+        for (const Text& folder : folders) candidates.push_back(folder + u"\\" + name);
+    }
+    for (const Text& candidate : candidates) {
+        const DWORD attributes = GetFileAttributesW(Wide(candidate));
+        if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            return candidate;
+        }
+    }
+    throw SystemFailure(ERROR_FILE_NOT_FOUND);
+}
+
+}  // namespace
+
+Text SystemMessage(DWORD code) {
+    wchar_t* buffer = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    const std::unique_ptr<wchar_t, HLOCAL(WINAPI*)(HLOCAL)> owner(buffer, LocalFree);
+    Text text = length ? FromWide(buffer, length) : Text();
+    while (!text.empty() && (text.back() == u'\r' || text.back() == u'\n')) text.pop_back();
+    return text.empty() ? Text(u"Unknown error") : text;
+}
+
+Failure SystemFailure(DWORD code) {
+    return Failure{static_cast<std::int32_t>(code), SystemMessage(code)};
+}
+
+Text Win32Platform::ApplicationFolder() {
+    const Text path = Grow([](wchar_t* buffer, DWORD size) {
+        return GetModuleFileNameW(nullptr, buffer, size);  // answers `size` when cut short
+    });
+    if (path.empty()) throw LastFailure();
+    return path.substr(0, path.find_last_of(u"\\/"));
+}
+
+Text Win32Platform::ListFirst(const Text& pattern, int attributes) {
+    listing_.reset();
+    listingPattern_ = pattern.substr(pattern.find_last_of(u"\\/:") + 1);  // npos + 1 == 0
+    // Attribute value 0 admits plain files (read-only and archive ones too); the hidden, system
+    // and directory bits admit those kinds as well.
+    listingExcluded_ = (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM) &
+                       ~static_cast<DWORD>(attributes);
+    WIN32_FIND_DATAW found;
+    listing_.reset(FindFirstFileW(Wide(pattern), &found));
+    if (!listing_) return EndListing();
+    return Admit(found);
+}
+
+Text Win32Platform::ListNext() {
+    WIN32_FIND_DATAW found;
+    if (!listing_) return Text();
+    if (!FindNextFileW(listing_.get(), &found)) return EndListing();
+    return Admit(found);
+}
+
+Text Win32Platform::Admit(WIN32_FIND_DATAW& found) {
+    for (;;) {
+        // Windows also matches the pattern against 8.3 short names ("OLD~1.OCX" for
+        // "Old.ocx_bak"): only the long name counts.
+        const Text name = FromWide(found.cFileName, wcslen(found.cFileName));
+        if (!(found.dwFileAttributes & listingExcluded_) && Matches(listingPattern_, name)) {
+            return name;
+        }
+        if (!FindNextFileW(listing_.get(), &found)) return EndListing();
+    }
+}
+
+Text Win32Platform::EndListing() {
+    const DWORD code = GetLastError();
+    listing_.reset();
+    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND || code == ERROR_NO_MORE_FILES) {
+        return Text();
+    }
+    throw SystemFailure(code);
+}
+
+Text Win32Platform::GetEnvironment(const Text& name) { return Environment(name); }
+
+// Copies to a temporary file beside the destination and moves that over the destination in one
+// step, so the destination is always either the old file or the whole new one. Under Wine 8 a
+// missing source fails with 2 (ERROR_FILE_NOT_FOUND) and a destination held open without sharing
+// with 5 (ERROR_ACCESS_DENIED, from the move; a plain CopyFileW onto it gives 32,
+// ERROR_SHARING_VIOLATION).
+void Win32Platform::CopyFile(const Text& source, const Text& destination) {
+    const std::size_t cut = destination.find_last_of(u"\\/");
+    const Text folder = cut == Text::npos ? Text(u".") : destination.substr(0, cut + 1);
+    wchar_t temporary[MAX_PATH];
+    if (!GetTempFileNameW(Wide(folder), L"orv", 0, temporary)) throw LastFailure();
+
+    // Removes the temporary unless it has become the destination (CopyFileW gives it the
+    // source's attributes, read-only perhaps, hence the reset before deleting).
+    struct Temporary {
+        const wchar_t* path;
+        bool kept = false;
+        ~Temporary() {
+            if (kept) return;
+            SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL);
+            DeleteFileW(path);
+        }
+    } guard{temporary};
+    if (!::CopyFileW(Wide(source), temporary, FALSE)) throw LastFailure();
+    if (!MoveFileExW(temporary, Wide(destination), MOVEFILE_REPLACE_EXISTING)) throw LastFailure();
+    guard.kept = true;
+}
+
+std::int32_t Win32Platform::Launch(const Text& commandLine, int windowStyle) {
+    const Text program = FindProgram(commandLine.substr(0, commandLine.find(u' ')));
+    const Text workingFolder = SystemPath(GetSystemDirectoryW);
+    Text writable = commandLine;  // CreateProcessW may write to its command line
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = static_cast<WORD>(windowStyle);
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessW(Wide(program), Wide(writable), nullptr, nullptr, FALSE, 0, nullptr,
+                        Wide(workingFolder), &startup, &started)) {
+        throw LastFailure();
+    }
+    const KernelHandle process(started.hProcess), thread(started.hThread);  // never waited for
+    return static_cast<std::int32_t>(started.dwProcessId);
+}
+
+void Win32Platform::ShowMessage(const Text& text) {
+    // Windows answers 0 on failure; Wine answers -1 (for an owner that is no window, say).
+    if (MessageBoxW(owner_, Wide(text), L"Orvandi", MB_OK) <= 0) throw LastFailure();
+}
+
+void Win32Platform::SetPointer(int pointer) {
+    pointer_ = LoadCursorW(nullptr, pointer == kPointerHourglass ? IDC_WAIT : IDC_ARROW);
+    SetCursor(pointer_);  // at once: the window may process no message for a while
+}
+
+}  // namespace orvandi

@@ -1,0 +1,231 @@
+#include "ui/form1.h"
+
+#include <new>
+
+#include "core/registration.h"
+#include "core/scan.h"
+#include "ui/list_entries.h"
+#include "ui/resource.h"
+
+namespace orvandi {
+namespace {
+
+constexpr wchar_t kClassName[] = L"OrvandiForm1";
+constexpr wchar_t kCaption[] = L"TESSALUNE";
+
+// The layout is drawn in twips (1/1440 inch) and placed in pixels at the screen's DPI; at 96 dpi
+// every value falls on a whole pixel.
+constexpr int kClientWidth = 4890;
+constexpr int kClientHeight = 3195;
+
+// Where each frame sits on the form; the frame's contents are laid out relative to it. Frames
+// are group boxes, and their contents are the form's children placed inside the box.
+struct Origin {
+    int left, top;
+};
+constexpr Origin kForm{0, 0};
+constexpr Origin kFrame1{0, 600};
+constexpr Origin kFrame2{2400, 2400};
+
+struct ControlLayout {
+    int id;
+    const wchar_t* className;
+    const wchar_t* text;
+    DWORD style;
+    DWORD exStyle;
+    Origin container;
+    int left, top, width, height;  // twips, relative to the container
+};
+
+// In creation order, which is also the tab order; only the list and the two buttons take focus.
+const ControlLayout kControls[] = {
+    {IDC_LABEL2, L"Static", L"un programma di Brivanto", SS_RIGHT, 0, kForm, 2640, 0, 2175, 255},
+    {IDC_LABEL_SYSDIR, L"Static", L"Label4", SS_RIGHT | SS_NOPREFIX, 0, kForm, 2040, 360, 2775,
+     255},
+    {IDC_LABEL4, L"Static",
+     L"Seleziona gli OCX da registrare. Gli ocx sono presenti nella cartella OCX del programma. "
+     L"Premi REGISTRA per completare l'operazione",
+     SS_CENTER, 0, kForm, 2520, 840, 2175, 1335},
+    {IDC_LABEL5, L"Static", L"CARTELLA SYSTEM:", SS_LEFT, 0, kForm, 120, 360, 1935, 255},
+    {IDC_FRAME1, L"Button", L"Elenco OCX", BS_GROUPBOX, 0, kForm, 0, 600, 2415, 2535},
+    {IDC_LIST1, L"ListBox", L"", LBS_MULTIPLESEL | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP,
+     WS_EX_CLIENTEDGE, kFrame1, 120, 240, 2175, 1620},
+    {IDC_COMMAND1, L"Button", L"SELEZIONA TUTTI", BS_PUSHBUTTON | WS_TABSTOP, 0, kFrame1, 120, 2040,
+     2175, 375},
+    {IDC_FRAME2, L"Button", L"", BS_GROUPBOX, 0, kForm, 2400, 2400, 2415, 735},
+    {IDC_COMMAND2, L"Button", L"REGISTRA SELEZIONATI", BS_PUSHBUTTON | WS_TABSTOP, 0, kFrame2, 120,
+     240, 2175, 375},
+};
+
+constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+
+const wchar_t* Wide(const Text& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
+
+Text WindowText(HWND hwnd) {
+    Text text(static_cast<std::size_t>(GetWindowTextLengthW(hwnd)) + 1, u'\0');
+    text.resize(GetWindowTextW(hwnd, reinterpret_cast<wchar_t*>(text.data()),
+                               static_cast<int>(text.size())));
+    return text;
+}
+
+// "MS Sans Serif", 8.25 points.
+Font CreateFormFont(int dpi, int weight, BYTE charset) {
+    return Font(CreateFontW(-MulDiv(825, dpi, 7200), 0, 0, 0, weight, FALSE, FALSE, FALSE, charset,
+                            OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                            DEFAULT_PITCH | FF_DONTCARE, L"MS Sans Serif"));
+}
+
+}  // namespace
+
+HWND Form1::Create(HINSTANCE instance) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = WindowProc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_ORVANDI));
+    wc.hIconSm = static_cast<HICON>(
+        LoadImageW(instance, MAKEINTRESOURCEW(IDI_ORVANDI), IMAGE_ICON, 16, 16, LR_SHARED));
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kClassName;
+    if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return nullptr;
+
+    HDC screen = GetDC(nullptr);
+    dpi_ = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+
+    RECT frame{0, 0, MulDiv(kClientWidth, dpi_, 1440), MulDiv(kClientHeight, dpi_, 1440)};
+    AdjustWindowRectEx(&frame, kFormStyle, FALSE, 0);
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const int left = work.left + (work.right - work.left - width) / 2;
+    const int top = work.top + (work.bottom - work.top - height) / 2;
+    return CreateWindowExW(0, kClassName, kCaption, kFormStyle, left, top, width, height, nullptr,
+                           nullptr, instance, this);
+}
+
+LRESULT CALLBACK Form1::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* form = static_cast<Form1*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        form->hwnd_ = hwnd;
+        form->platform_.SetOwner(hwnd);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+    }
+    auto* form = reinterpret_cast<Form1*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (form == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
+    if (message == WM_NCDESTROY) SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    return form->HandleMessage(message, wParam, lParam);
+}
+
+// The dispatch list: one handler per event, nothing else.
+LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_CREATE:
+            if (!CreateControls()) return -1;
+            Guarded(u"Form_Load", [this] { Form_Load(); });
+            return 0;
+        case WM_COMMAND:
+            if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == IDC_COMMAND1) {
+                Guarded(u"Command1_Click", [this] { Command1_Click(); });
+            } else if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == IDC_COMMAND2) {
+                Guarded(u"Command2_Click", [this] { Command2_Click(); });
+            }
+            return 0;
+        case WM_SETCURSOR:
+            if (Form_SetCursor()) return TRUE;
+            break;
+        case WM_ACTIVATE:
+            Form_Activate(LOWORD(wParam) != WA_INACTIVE);
+            return 0;
+        case WM_SETFOCUS:
+            Form_GotFocus();
+            return 0;
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            return 0;
+    }
+    return DefWindowProcW(hwnd_, message, wParam, lParam);
+}
+
+bool Form1::CreateControls() {
+    font_ = CreateFormFont(dpi_, FW_NORMAL, DEFAULT_CHARSET);
+    boldFont_ = CreateFormFont(dpi_, FW_BOLD, ANSI_CHARSET);
+    for (const ControlLayout& c : kControls) {
+        HWND control =
+            CreateWindowExW(c.exStyle, c.className, c.text, WS_CHILD | WS_VISIBLE | c.style,
+                            MulDiv(c.container.left + c.left, dpi_, 1440),
+                            MulDiv(c.container.top + c.top, dpi_, 1440),
+                            MulDiv(c.width, dpi_, 1440), MulDiv(c.height, dpi_, 1440), hwnd_,
+                            reinterpret_cast<HMENU>(INT_PTR{c.id}), nullptr, nullptr);
+        if (control == nullptr) return false;
+        HFONT font = c.id == IDC_LABEL5 ? boldFont_.get() : font_.get();
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    }
+    list1_ = GetDlgItem(hwnd_, IDC_LIST1);
+    labelSysdir_ = GetDlgItem(hwnd_, IDC_LABEL_SYSDIR);
+    focus_ = list1_;
+    return true;
+}
+
+template <typename Handler>
+void Form1::Guarded(const char16_t* procedure, Handler&& handler) {
+    // Nothing may unwind through the window procedure: whatever a handler leaves unhandled is
+    // reported in one message, and the window goes on as it is.
+    Failure failure;
+    try {
+        handler();
+        return;
+    } catch (const Failure& escaped) {
+        failure = escaped;
+    } catch (const std::bad_alloc&) {
+        failure = {7, u"Out of memory"};
+    } catch (...) {
+        failure = {51, u"Internal error"};
+    }
+    try {
+        platform_.SetPointer(kPointerArrow);
+        platform_.ShowMessage(FormatFailure(failure.number, failure.description, procedure));
+    } catch (...) {
+        // The message box itself failed: there is no other way to tell the user.
+    }
+}
+
+// Fills the window before it is first shown. The system folder is resolved before the list is
+// filled, so a folder with too many files for the list still opens with the right destination.
+void Form1::Form_Load() {
+    ListBoxEntries entries(list1_);
+    entries.Clear();
+    SetWindowTextW(labelSysdir_, Wide(ResolveSystemFolder(platform_)));
+    ScanControlFiles(platform_, platform_.ApplicationFolder(), entries);
+}
+
+void Form1::Command1_Click() {
+    ListBoxEntries entries(list1_);
+    MarkAll(entries);
+}
+
+void Form1::Command2_Click() {
+    ListBoxEntries entries(list1_);
+    RunRegistration(platform_, entries, platform_.ApplicationFolder(), WindowText(labelSysdir_));
+}
+
+// Over the window and its controls the pointer is the one the program set; the arrow lets each
+// control show its own.
+bool Form1::Form_SetCursor() {
+    if (platform_.Pointer() == LoadCursorW(nullptr, IDC_ARROW)) return false;
+    SetCursor(platform_.Pointer());
+    return true;
+}
+
+// Focus returns to the control that had it when the window was last deactivated (the list at
+// first), as in a dialog box.
+void Form1::Form_Activate(bool active) {
+    HWND focused = GetFocus();
+    if (!active && focused != nullptr && IsChild(hwnd_, focused)) focus_ = focused;
+}
+
+void Form1::Form_GotFocus() { SetFocus(focus_); }
+
+}  // namespace orvandi

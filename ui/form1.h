@@ -1,0 +1,48 @@
+// Form1: the program's one window. It lists the control files offered for installation, shows
+// the system folder they go into, and runs the registration of the marked ones.
+#pragma once
+
+#include <windows.h>
+
+#include "platform/platform_win.h"
+
+namespace orvandi {
+
+class Form1 {
+  public:
+    explicit Form1(Win32Platform& platform) : platform_(platform) {}
+    Form1(const Form1&) = delete;
+    Form1& operator=(const Form1&) = delete;
+
+    // Creates the window and its controls and loads it (the list and the system folder are
+    // filled), without showing it. Returns null when the window cannot be created.
+    HWND Create(HINSTANCE instance);
+    HWND hwnd() const { return hwnd_; }
+
+  private:
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    bool CreateControls();
+    // Runs an event handler; a failure that escapes it is reported here and goes no further.
+    template <typename Handler>
+    void Guarded(const char16_t* procedure, Handler&& handler);
+
+    void Form_Load();
+    void Command1_Click();
+    void Command2_Click();
+    bool Form_SetCursor();
+    void Form_Activate(bool active);
+    void Form_GotFocus();
+
+    Win32Platform& platform_;
+    HWND hwnd_ = nullptr;
+    HWND list1_ = nullptr;
+    HWND labelSysdir_ = nullptr;
+    HWND focus_ = nullptr;  // the control that gets the focus when the window does
+    int dpi_ = 96;
+    Font font_;
+    Font boldFont_;
+};
+
+}  // namespace orvandi
