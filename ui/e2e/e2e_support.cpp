@@ -4,6 +4,8 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <cstring>
+#include <cwchar>
 #include <memory>
 
 #include "ui/e2e/reg_key.h"
@@ -230,6 +232,16 @@ std::string FileBytes(const std::wstring& path) {
     return bytes;
 }
 
+bool WriteBytes(const std::wstring& path, const std::string& bytes) {
+    FileHandle file(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    DWORD written = 0;
+    return file &&
+           WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                     nullptr) &&
+           written == bytes.size();
+}
+
 bool FileExists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
@@ -372,6 +384,8 @@ Orvandi::~Orvandi() {
     }
 }
 
+// Wine marshals the list box messages that carry a buffer (LB_GETTEXT, LB_GETITEMRECT) between
+// processes as Windows does: probed, the text and the rectangle arrive intact.
 std::vector<std::wstring> Orvandi::Entries() const {
     HWND list = Control(IDC_LIST1);
     std::vector<std::wstring> entries;
@@ -402,6 +416,10 @@ int Orvandi::FocusId() const {
     return GetDlgCtrlID(info.hwndFocus);
 }
 
+// Under Wine (no window manager, unmanaged windows) SetForegroundWindow from another process
+// works, and SendInput then reaches the window's focused control like a key on the keyboard.
+// (A WM_KEYDOWN VK_TAB posted to the focused control moves the focus too, but skips the input
+// queue; both probed.)
 void Orvandi::PressTab(bool shift) const {
     SetForegroundWindow(window_);
     std::vector<INPUT> keys;
@@ -501,14 +519,9 @@ std::string Orvandi::Screenshot(const std::wstring& name) const {
     wchar_t folder[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, folder);
     std::wstring bmp = std::wstring(folder) + L"\\" + name + L".bmp";
-    {
-        FileHandle out(
-            CreateFileW(bmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-        DWORD written = 0;
-        WriteFile(out.get(), &file, sizeof file, &written, nullptr);
-        WriteFile(out.get(), &header, sizeof header, &written, nullptr);
-        WriteFile(out.get(), pixels.data(), static_cast<DWORD>(pixels.size()), &written, nullptr);
-    }
+    std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
+    bytes.append(reinterpret_cast<const char*>(&header), sizeof header);
+    if (!WriteBytes(bmp, bytes + pixels)) ADD_FAILURE() << "cannot write " << Narrow(bmp);
     std::string unixBmp = UnixPath(bmp);
     std::string unixPng = unixBmp.substr(0, unixBmp.size() - 4) + ".png";
     return RunUnix("convert '" + unixBmp + "' '" + unixPng + "'") == 0 ? unixPng : unixBmp;

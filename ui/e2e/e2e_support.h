@@ -40,7 +40,8 @@ std::wstring SystemFolder();                            // GetSystemDirectoryW
 int ScreenDpi();
 std::string FileBytes(const std::wstring& path);  // empty when unreadable
 bool FileExists(const std::wstring& path);
-bool SameText(const std::wstring& a, const std::wstring& b);  // case-insensitive
+bool WriteBytes(const std::wstring& path, const std::string& bytes);  // replaces the file
+bool SameText(const std::wstring& a, const std::wstring& b);          // case-insensitive
 // The names FindFirstFileW/FindNextFileW deliver for `pattern`, with their attributes, in order.
 std::vector<std::pair<std::wstring, DWORD>> Listing(const std::wstring& pattern);
 

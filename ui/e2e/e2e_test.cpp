@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <set>
 
@@ -18,83 +19,32 @@ namespace {
 struct ControlRow {
     int id;
     const wchar_t* className;
-    DWORD typeMask;  // the style bits that hold the alignment or the kind of button
-    DWORD type;
-    DWORD flags;  // further styles that must be set
-    bool tabStop;
+    DWORD mask;   // the style bits compared: the tab stop and the alignment or kind of control
+    DWORD style;  // their value
+    int x, y, width, height;
     const wchar_t* text;  // null: the system folder, checked below
-    RECT place;           // left, top, right, bottom
 };
 
-constexpr DWORD kNone = 0;
+constexpr DWORD kStatic = SS_TYPEMASK | WS_TABSTOP;
+constexpr DWORD kButton = BS_TYPEMASK | WS_TABSTOP;
+constexpr DWORD kList = LBS_MULTIPLESEL | LBS_NOINTEGRALHEIGHT | WS_TABSTOP;
+constexpr wchar_t kLabel4Text[] =
+    L"Seleziona gli OCX da registrare. Gli ocx sono presenti nella cartella OCX del programma. "
+    L"Premi REGISTRA per completare l'operazione";
+
+// clang-format off
 const ControlRow kControls[] = {
-    {IDC_LABEL2,
-     L"Static",
-     SS_TYPEMASK,
-     SS_RIGHT,
-     kNone,
-     false,
-     L"un programma di Brivanto",
-     {176, 0, 176 + 145, 17}},
-    {IDC_LABEL_SYSDIR,
-     L"Static",
-     SS_TYPEMASK,
-     SS_RIGHT,
-     kNone,
-     false,
-     nullptr,
-     {136, 24, 136 + 185, 24 + 17}},
-    {IDC_LABEL4,
-     L"Static",
-     SS_TYPEMASK,
-     SS_CENTER,
-     kNone,
-     false,
-     L"Seleziona gli OCX da registrare. Gli ocx sono presenti nella cartella OCX del programma. "
-     L"Premi REGISTRA per completare l'operazione",
-     {168, 56, 168 + 145, 56 + 89}},
-    {IDC_LABEL5,
-     L"Static",
-     SS_TYPEMASK,
-     SS_LEFT,
-     kNone,
-     false,
-     L"CARTELLA SYSTEM:",
-     {8, 24, 8 + 129, 24 + 17}},
-    {IDC_FRAME1,
-     L"Button",
-     BS_TYPEMASK,
-     BS_GROUPBOX,
-     kNone,
-     false,
-     L"Elenco OCX",
-     {0, 40, 161, 40 + 169}},
-    {IDC_LIST1,
-     L"ListBox",
-     0,
-     0,
-     LBS_MULTIPLESEL | LBS_NOINTEGRALHEIGHT,
-     true,
-     L"",
-     {8, 56, 8 + 145, 56 + 108}},
-    {IDC_COMMAND1,
-     L"Button",
-     BS_TYPEMASK,
-     BS_PUSHBUTTON,
-     kNone,
-     true,
-     L"SELEZIONA TUTTI",
-     {8, 176, 8 + 145, 176 + 25}},
-    {IDC_FRAME2, L"Button", BS_TYPEMASK, BS_GROUPBOX, kNone, false, L"", {160, 160, 321, 209}},
-    {IDC_COMMAND2,
-     L"Button",
-     BS_TYPEMASK,
-     BS_PUSHBUTTON,
-     kNone,
-     true,
-     L"REGISTRA SELEZIONATI",
-     {168, 176, 168 + 145, 176 + 25}},
+    {IDC_LABEL2,       L"Static",  kStatic, SS_RIGHT,                   176, 0,   145, 17,  L"un programma di Brivanto"},
+    {IDC_LABEL_SYSDIR, L"Static",  kStatic, SS_RIGHT,                   136, 24,  185, 17,  nullptr},
+    {IDC_LABEL4,       L"Static",  kStatic, SS_CENTER,                  168, 56,  145, 89,  kLabel4Text},
+    {IDC_LABEL5,       L"Static",  kStatic, SS_LEFT,                    8,   24,  129, 17,  L"CARTELLA SYSTEM:"},
+    {IDC_FRAME1,       L"Button",  kButton, BS_GROUPBOX,                0,   40,  161, 169, L"Elenco OCX"},
+    {IDC_LIST1,        L"ListBox", kList,   kList,                      8,   56,  145, 108, L""},
+    {IDC_COMMAND1,     L"Button",  kButton, BS_PUSHBUTTON | WS_TABSTOP, 8,   176, 145, 25,  L"SELEZIONA TUTTI"},
+    {IDC_FRAME2,       L"Button",  kButton, BS_GROUPBOX,                160, 160, 161, 49,  L""},
+    {IDC_COMMAND2,     L"Button",  kButton, BS_PUSHBUTTON | WS_TABSTOP, 168, 176, 145, 25,  L"REGISTRA SELEZIONATI"},
 };
+// clang-format on
 
 TEST(Window, ControlsTextStylesAndPlaces) {
     AppFolder app;
@@ -120,17 +70,15 @@ TEST(Window, ControlsTextStylesAndPlaces) {
         EXPECT_TRUE(SameText(ClassName(child), row.className)) << Narrow(ClassName(child));
         EXPECT_EQ(WindowText(child), row.text ? row.text : systemLabel);
         auto style = static_cast<DWORD>(GetWindowLongW(child, GWL_STYLE));
-        EXPECT_EQ(style & row.typeMask, row.type);
-        EXPECT_EQ(style & row.flags, row.flags);
-        EXPECT_EQ((style & WS_TABSTOP) != 0, row.tabStop);
+        EXPECT_EQ(style & row.mask, row.style) << std::hex << "style " << style;
         EXPECT_TRUE(IsWindowVisible(child));
         RECT place{};
         GetWindowRect(child, &place);
         MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&place), 2);
-        EXPECT_EQ(place.left, row.place.left);
-        EXPECT_EQ(place.top, row.place.top);
-        EXPECT_EQ(place.right, row.place.right);
-        EXPECT_EQ(place.bottom, row.place.bottom);
+        EXPECT_EQ(place.left, row.x);
+        EXPECT_EQ(place.top, row.y);
+        EXPECT_EQ(place.right - place.left, row.width);
+        EXPECT_EQ(place.bottom - place.top, row.height);
         child = GetWindow(child, GW_HWNDNEXT);
     }
     EXPECT_FALSE(child) << "more children than controls";
@@ -255,8 +203,8 @@ TEST(Marks, SelectAllAndClicksToggleEntries) {
     }
 }
 
-// One run of REGISTRA SELEZIONATI. The sample control registers itself by recording its file name
-// and the path it was loaded from, so every registration the run started can be seen.
+// One run of REGISTRA SELEZIONATI. The sample control records each registration of a copy (see
+// sample_control.cpp), so every registration the run started can be seen.
 struct RegisterRow {
     const char* what;
     std::vector<std::wstring> controls;  // copies of the sample control in the OCX folder
@@ -268,71 +216,42 @@ struct RegisterRow {
     std::vector<std::wstring> registered;  // copied and registered once per press; no others
 };
 
+#define ALL_DONE L"operazione completata con successo"
+#define NOT_DONE L"non sono riuscito a fare i seguenti: "
+// clang-format off
 const RegisterRow kRegisterRows[] = {
     {"every marked control, one with a blank in its name",
-     {L"Alpha.ocx", L"My Control.ocx", L"BETA.OCX"},
-     {},
-     RegisterRow::kPlain,
-     nullptr,
-     1,
-     L"operazione completata\r\nTotali : 3\r\nOk : 3\r\nNo : 0\r\noperazione completata con "
-     L"successo",
+     {L"Alpha.ocx", L"My Control.ocx", L"BETA.OCX"}, {}, RegisterRow::kPlain, nullptr, 1,
+     L"operazione completata\r\nTotali : 3\r\nOk : 3\r\nNo : 0\r\n" ALL_DONE,
      {L"Alpha.ocx", L"My Control.ocx", L"BETA.OCX"}},
     {"only the marked entry",
-     {L"Alpha.ocx", L"Beta.ocx", L"Gamma.ocx"},
-     {L"Beta.ocx"},
-     RegisterRow::kPlain,
-     nullptr,
-     1,
-     L"operazione completata\r\nTotali : 1\r\nOk : 1\r\nNo : 0\r\noperazione completata con "
-     L"successo",
+     {L"Alpha.ocx", L"Beta.ocx", L"Gamma.ocx"}, {L"Beta.ocx"}, RegisterRow::kPlain, nullptr, 1,
+     L"operazione completata\r\nTotali : 1\r\nOk : 1\r\nNo : 0\r\n" ALL_DONE,
      {L"Beta.ocx"}},
     {"a source deleted after the window opened",
-     {L"Alpha.ocx", L"Gone.ocx"},
-     {},
-     RegisterRow::kSourceDeleted,
-     L"Gone.ocx",
-     1,
-     L"operazione completata\r\nTotali : 2\r\nOk : 1\r\nNo : 1\r\nnon sono riuscito a fare i "
-     L"seguenti: Gone.ocx\r\n",
+     {L"Alpha.ocx", L"Gone.ocx"}, {}, RegisterRow::kSourceDeleted, L"Gone.ocx", 1,
+     L"operazione completata\r\nTotali : 2\r\nOk : 1\r\nNo : 1\r\n" NOT_DONE L"Gone.ocx\r\n",
      {L"Alpha.ocx"}},
     {"a destination held open without sharing",
-     {L"Held.ocx", L"Alpha.ocx"},
-     {},
-     RegisterRow::kDestinationHeld,
-     L"Held.ocx",
-     1,
-     L"operazione completata\r\nTotali : 2\r\nOk : 1\r\nNo : 1\r\nnon sono riuscito a fare i "
-     L"seguenti: Held.ocx\r\n",
+     {L"Held.ocx", L"Alpha.ocx"}, {}, RegisterRow::kDestinationHeld, L"Held.ocx", 1,
+     L"operazione completata\r\nTotali : 2\r\nOk : 1\r\nNo : 1\r\n" NOT_DONE L"Held.ocx\r\n",
      {L"Alpha.ocx"}},
     {"a regsvr32.exe planted in the program's folder and current directory",
-     {L"Alpha.ocx", L"My Control.ocx"},
-     {},
-     RegisterRow::kRegsvr32Planted,
-     nullptr,
-     1,
-     L"operazione completata\r\nTotali : 2\r\nOk : 2\r\nNo : 0\r\noperazione completata con "
-     L"successo",
+     {L"Alpha.ocx", L"My Control.ocx"}, {}, RegisterRow::kRegsvr32Planted, nullptr, 1,
+     L"operazione completata\r\nTotali : 2\r\nOk : 2\r\nNo : 0\r\n" ALL_DONE,
      {L"Alpha.ocx", L"My Control.ocx"}},
     {"an empty OCX folder",
-     {},
-     {},
-     RegisterRow::kPlain,
-     nullptr,
-     1,
-     L"operazione completata\r\nTotali : 0\r\nOk : 0\r\nNo : 0\r\noperazione completata con "
-     L"successo",
+     {}, {}, RegisterRow::kPlain, nullptr, 1,
+     L"operazione completata\r\nTotali : 0\r\nOk : 0\r\nNo : 0\r\n" ALL_DONE,
      {}},
     {"pressed twice: everything is done again",
-     {L"Alpha.ocx", L"My Control.ocx"},
-     {},
-     RegisterRow::kPlain,
-     nullptr,
-     2,
-     L"operazione completata\r\nTotali : 2\r\nOk : 2\r\nNo : 0\r\noperazione completata con "
-     L"successo",
+     {L"Alpha.ocx", L"My Control.ocx"}, {}, RegisterRow::kPlain, nullptr, 2,
+     L"operazione completata\r\nTotali : 2\r\nOk : 2\r\nNo : 0\r\n" ALL_DONE,
      {L"Alpha.ocx", L"My Control.ocx"}},
 };
+// clang-format on
+#undef ALL_DONE
+#undef NOT_DONE
 
 void PrintTo(const RegisterRow& row, std::ostream* out) { *out << row.what; }
 
@@ -398,9 +317,13 @@ TEST_P(Register, CopiesRegistersAndReports) {
     const std::string sample = FileBytes(Given().sample);
     for (int press = 1; press <= row.presses; ++press) {
         SCOPED_TRACE("press " + std::to_string(press));
-        // Remove the copies so that the next press has to make them again.
-        for (const auto& name : row.registered)
-            DeleteFileW((SystemFolder() + L"\\" + name).c_str());
+        if (press > 1) {
+            // Stale copies in the system folder, which the next press has to replace.
+            ASSERT_TRUE(WaitForRegsvr32ToFinish());
+            for (const auto& name : row.registered) {
+                ASSERT_TRUE(WriteBytes(SystemFolder() + L"\\" + name, "stale copy"));
+            }
+        }
         orvandi.Press(IDC_COMMAND2);
         auto box = orvandi.TakeMessageBox();
         ASSERT_TRUE(box) << "no message box";
@@ -413,9 +336,12 @@ TEST_P(Register, CopiesRegistersAndReports) {
         for (const auto& name : row.registered) {
             SCOPED_TRACE(Narrow(name));
             std::wstring copy = SystemFolder() + L"\\" + name;
-            EXPECT_EQ(FileBytes(copy), sample) << "copy in the system folder";
-            EXPECT_TRUE(WaitUntil([&] { return ReadRecord(name).count >= DWORD(press); }, 10000))
-                << "regsvr32 did not register it";
+            bool copied = FileBytes(copy) == sample;  // (no dump of the bytes on failure)
+            EXPECT_TRUE(copied) << "the copy in the system folder is not the sample";
+            if (!WaitUntil([&] { return ReadRecord(name).count >= DWORD(press); }, 10000)) {
+                ADD_FAILURE() << "regsvr32 did not register it";
+                continue;
+            }
             Record record = ReadRecord(name);
             EXPECT_TRUE(SameText(record.path, copy)) << Narrow(record.path);
             EXPECT_TRUE(SameText(record.directory, SystemFolder())) << Narrow(record.directory);
@@ -442,17 +368,17 @@ TEST_P(Register, CopiesRegistersAndReports) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, Register, testing::ValuesIn(kRegisterRows),
-                         [](const testing::TestParamInfo<RegisterRow>& info) {
-                             std::string name = "row" + std::to_string(info.index) + "_";
-                             for (const char* c = info.param.what; *c; ++c) {
-                                 if (std::isalnum(static_cast<unsigned char>(*c)))
-                                     name += *c;
-                                 else if (name.back() != '_')
-                                     name += '_';
-                             }
-                             return name;
-                         });
+// Test names: the row's number and its description in letters, digits and underscores.
+std::string RowName(const testing::TestParamInfo<RegisterRow>& info) {
+    std::string name = "row" + std::to_string(info.index);
+    for (const char* c = info.param.what; *c; ++c) {
+        bool letter = std::isalnum(static_cast<unsigned char>(*c));
+        if (letter || name.back() != '_') name += letter ? *c : '_';
+    }
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, Register, testing::ValuesIn(kRegisterRows), RowName);
 
 }  // namespace
 }  // namespace orvandi::e2e
