@@ -11,7 +11,7 @@ namespace orvandi {
 
 template <typename Traits>
 class UniqueHandle {
-public:
+  public:
     using Value = typename Traits::Value;
 
     UniqueHandle() = default;
@@ -37,7 +37,7 @@ public:
     // Gives up ownership without closing.
     Value release() { return std::exchange(value_, Traits::Empty()); }
 
-private:
+  private:
     Value value_ = Traits::Empty();
 };
 

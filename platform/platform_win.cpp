@@ -101,7 +101,8 @@ Text FindProgram(Text name) {
     if (name.find_first_of(u"\\/:") != Text::npos) {
         candidates.push_back(name);
     } else {
-        std::vector<Text> folders{SystemPath(GetSystemDirectoryW), SystemPath(GetWindowsDirectoryW)};
+        std::vector<Text> folders{SystemPath(GetSystemDirectoryW),
+                                  SystemPath(GetWindowsDirectoryW)};
         const Text path = Environment(u"PATH");
         for (std::size_t start = 0; start <= path.size();) {
             std::size_t end = path.find(u';', start);
@@ -184,7 +185,8 @@ Text Win32Platform::Admit(WIN32_FIND_DATAW& found) {
 Text Win32Platform::EndListing() {
     const DWORD code = GetLastError();
     listing_.reset();
-    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND || code == ERROR_NO_MORE_FILES) {
+    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ||
+        code == ERROR_NO_MORE_FILES) {
         return Text();
     }
     throw SystemFailure(code);

@@ -15,7 +15,7 @@ Text SystemMessage(DWORD code);
 Failure SystemFailure(DWORD code);
 
 class Win32Platform : public Platform {
-public:
+  public:
     // `owner` owns the message boxes and is the window whose pointer SetPointer sets; it may be
     // set later with SetOwner (the window is created after the platform).
     explicit Win32Platform(HWND owner = nullptr) : owner_(owner) {}
@@ -32,7 +32,7 @@ public:
     void ShowMessage(const Text& text) override;
     void SetPointer(int pointer) override;
 
-private:
+  private:
     HWND owner_;
     HCURSOR pointer_ = LoadCursorW(nullptr, IDC_ARROW);
     // The listing's next admitted name from `found` on, or the end of the listing.
@@ -41,7 +41,7 @@ private:
     Text EndListing();
 
     FindHandle listing_;
-    Text listingPattern_;  // the bare-name wildcard of the listing in progress
+    Text listingPattern_;        // the bare-name wildcard of the listing in progress
     DWORD listingExcluded_ = 0;  // the attributes that keep a name out of the listing
 };
 

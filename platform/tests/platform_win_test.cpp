@@ -7,7 +7,6 @@
 #include <fstream>
 #include <iterator>
 #include <set>
-#include <iostream>
 #include <string>
 
 #include "platform/platform_win.h"
@@ -48,9 +47,10 @@ struct TempFolder {
         wchar_t base[MAX_PATH];
         GetTempPathW(MAX_PATH, base);
         static int made = 0;
-        path = fs::path(base) / (L"orvandi-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                                 std::to_wstring(++made));
-        fs::create_directory(path);
+        do {  // past any folder an earlier run with the same process id left behind
+            path = fs::path(base) / (L"orvandi-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                     std::to_wstring(++made));
+        } while (!fs::create_directory(path));
     }
     ~TempFolder() {
         std::error_code error;
@@ -65,12 +65,21 @@ struct TempFolder {
 
 TEST(Win32PlatformTest, ListsThePlainFilesWhoseLongNameMatches) {
     const std::wstring accented = L"Contr\u00f4le.ocx", chinese = L"\u63a7\u4ef6.ocx";
-    const std::pair<std::wstring, DWORD> entries[] = {  // FILE_ATTRIBUTE_DIRECTORY: a folder
-        {L"plain.ocx", 0}, {L"readonly.ocx", FILE_ATTRIBUTE_READONLY},
-        {L"archive.ocx", FILE_ATTRIBUTE_ARCHIVE}, {L"hidden.ocx", FILE_ATTRIBUTE_HIDDEN},
-        {L"system.ocx", FILE_ATTRIBUTE_SYSTEM}, {L"x.ocx", FILE_ATTRIBUTE_DIRECTORY},
-        {L"UPPER.OCX", 0}, {L"Old.ocx_bak", 0}, {L"y.ocx_old", 0},  // 8.3 names match *.ocx
-        {accented, 0}, {chinese, 0}, {L"with blank.ocx", 0}, {L"README", 0}};
+    // FILE_ATTRIBUTE_DIRECTORY makes a folder. The 8.3 names of Old.ocx_bak and y.ocx_old match
+    // *.ocx.
+    const std::pair<std::wstring, DWORD> entries[] = {{L"plain.ocx", 0},
+                                                      {L"readonly.ocx", FILE_ATTRIBUTE_READONLY},
+                                                      {L"archive.ocx", FILE_ATTRIBUTE_ARCHIVE},
+                                                      {L"hidden.ocx", FILE_ATTRIBUTE_HIDDEN},
+                                                      {L"system.ocx", FILE_ATTRIBUTE_SYSTEM},
+                                                      {L"x.ocx", FILE_ATTRIBUTE_DIRECTORY},
+                                                      {L"UPPER.OCX", 0},
+                                                      {L"Old.ocx_bak", 0},
+                                                      {L"y.ocx_old", 0},
+                                                      {accented, 0},
+                                                      {chinese, 0},
+                                                      {L"with blank.ocx", 0},
+                                                      {L"README", 0}};
     TempFolder folder;
     for (const auto& [name, attributes] : entries) {
         if (attributes == FILE_ATTRIBUTE_DIRECTORY) {
@@ -80,13 +89,16 @@ TEST(Win32PlatformTest, ListsThePlainFilesWhoseLongNameMatches) {
             if (attributes) SetFileAttributesW((folder / name).c_str(), attributes);
         }
     }
-    const std::set<std::wstring> ocx{L"plain.ocx", L"readonly.ocx",    L"archive.ocx", L"UPPER.OCX",
-                                     accented,     chinese,            L"with blank.ocx"};
+    const std::set<std::wstring> ocx{L"plain.ocx", L"readonly.ocx", L"archive.ocx",   L"UPPER.OCX",
+                                     accented,     chinese,         L"with blank.ocx"};
     std::set<std::wstring> all = ocx;
     all.insert({L"Old.ocx_bak", L"y.ocx_old", L"README"});
     const std::pair<std::wstring, std::set<std::wstring>> cases[] = {
-        {L"*.ocx", ocx},     {L"CONTR\u00d4LE.OCX", {accented}}, {L"??.ocx", {chinese}},
-        {L"*.*", all},       {L"missing\\*.ocx", {}}};
+        {L"*.ocx", ocx},
+        {L"CONTR\u00d4LE.OCX", {accented}},
+        {L"??.ocx", {chinese}},
+        {L"*.*", all},
+        {L"missing\\*.ocx", {}}};
     Win32Platform platform;
     for (const auto& [pattern, names] : cases) {
         SCOPED_TRACE(pattern);
@@ -121,8 +133,8 @@ TEST(Win32PlatformTest, CopyFileLeavesTheOldOrTheWholeNewDestination) {
         const std::wstring source = folder / L"new.ocx", destination = folder / L"old.ocx";
         if (c.sourceExists) Write(source, fresh);
         Write(destination, "old");
-        FileHandle held(c.destinationHeld ? CreateFileW(destination.c_str(), GENERIC_READ, 0, nullptr,
-                                                        OPEN_EXISTING, 0, nullptr)
+        FileHandle held(c.destinationHeld ? CreateFileW(destination.c_str(), GENERIC_READ, 0,
+                                                        nullptr, OPEN_EXISTING, 0, nullptr)
                                           : nullptr);
         const Failure failure = Raised([&] { platform.CopyFile(T(source), T(destination)); });
         held.reset();
@@ -164,8 +176,8 @@ TEST(Win32PlatformTest, LaunchStartsTheProgramFromTheSystemFoldersOnly) {
     const std::wstring system(buffer, GetSystemDirectoryW(buffer, MAX_PATH));
     const std::wstring here = W(platform.ApplicationFolder());
     TempFolder folder;
-    fs::create_directory(folder.path / L"path");
-    const std::wstring onPath = folder / L"path\\orvandi-reg.exe";
+    const std::wstring pathFolder = folder / L"path", onPath = pathFolder + L"\\orvandi-reg.exe";
+    fs::create_directory(pathFolder);
     ASSERT_TRUE(CopyFileW((system + L"\\regsvr32.exe").c_str(), onPath.c_str(), TRUE));
     struct Planted {
         explicit Planted(std::wstring at) : path(std::move(at)) { Write(path, "not a program"); }
@@ -181,7 +193,7 @@ TEST(Win32PlatformTest, LaunchStartsTheProgramFromTheSystemFoldersOnly) {
         }
     } restore{fs::current_path(), W(platform.GetEnvironment(u"PATH"))};
     fs::current_path(folder.path);
-    SetEnvironmentVariableW(L"PATH", (folder / L"path;" + restore.path).c_str());
+    SetEnvironmentVariableW(L"PATH", (pathFolder + L";" + restore.path).c_str());
 
     const std::pair<std::wstring, std::wstring> cases[] = {
         {L"regsvr32", system + L"\\regsvr32.exe"}, {L"orvandi-reg", onPath}};
@@ -193,20 +205,19 @@ TEST(Win32PlatformTest, LaunchStartsTheProgramFromTheSystemFoldersOnly) {
         const Failure failure = Raised([&, &program = program] {
             task = platform.Launch(T(program + L" /s \"" + control + L"\""), kWindowMinimizedFocus);
         });
-        if (failure.number != -1) {
-            std::wstring cl = L"x /s y"; STARTUPINFOW si{}; si.cb = sizeof si; PROCESS_INFORMATION pi{};
-            BOOL ok = CreateProcessW(onPath.c_str(), cl.data(), nullptr, nullptr, FALSE, 0, nullptr, system.c_str(), &si, &pi);
-            std::wcerr << L"direct " << ok << L" " << GetLastError() << std::endl;
-        }
         ASSERT_EQ(failure.number, -1) << W(failure.description);
-        EXPECT_PRED2(SameName, Report(control, task), image + L"\nshow window 2\n" + system + L"\n");
+        EXPECT_PRED2(SameName, Report(control, task),
+                     image + L"\nshow window 2\n" + system + L"\n");
     }
 }
 
 TEST(Win32PlatformTest, GetEnvironmentAnswersTheEmptyTextForAnUnsetVariable) {
     const std::wstring longValue(300, L'v');  // past the first buffer
-    const std::pair<const wchar_t*, const wchar_t*> cases[] = {  // value nullptr: not set
-        {L"ORVANDI_SET", L"C:\\a b"}, {L"ORVANDI_UNSET", nullptr}, {L"ORVANDI_EMPTY", L""},
+    // A value nullptr: the variable is not set.
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+        {L"ORVANDI_SET", L"C:\\a b"},
+        {L"ORVANDI_UNSET", nullptr},
+        {L"ORVANDI_EMPTY", L""},
         {L"ORVANDI_LONG", longValue.c_str()}};
     for (const auto& [name, value] : cases) {
         SetEnvironmentVariableW(name, value);
@@ -218,8 +229,8 @@ TEST(Win32PlatformTest, GetEnvironmentAnswersTheEmptyTextForAnUnsetVariable) {
 TEST(Win32PlatformTest, SystemMessageIsTheSystemTextWithoutItsLineBreak) {
     for (DWORD code : {ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_INVALID_WINDOW_HANDLE}) {
         wchar_t raw[512] = L"";
-        FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-                       0, raw, 512, nullptr);
+        FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                       raw, 512, nullptr);
         const Failure failure = SystemFailure(code);
         EXPECT_EQ(failure.number, static_cast<std::int32_t>(code));
         EXPECT_EQ(W(failure.description) + L"\r\n", raw);
