@@ -351,7 +351,7 @@ bool WaitForRegsvr32ToFinish() {
 }
 
 Orvandi::Orvandi(const AppFolder& folder, const std::wstring* environment,
-                 std::wstring currentDirectory) {
+                 std::wstring currentDirectory, bool awaitWindow) {
     std::wstring exe = folder.path() + L"\\Orvandi.exe";
     std::wstring line = L"\"" + exe + L"\"";
     if (currentDirectory.empty()) currentDirectory = folder.path();
@@ -368,10 +368,15 @@ Orvandi::Orvandi(const AppFolder& folder, const std::wstring* environment,
     process_.reset(info.hProcess);
     KernelHandle thread(info.hThread);
     processId_ = info.dwProcessId;
+    if (awaitWindow) AwaitWindow();
+}
+
+bool Orvandi::AwaitWindow() {
     WaitForInputIdle(process_.get(), kStartTimeout);
     WaitUntil([&] { return (window_ = FindTopLevel(processId_, L"OrvandiForm1")) != nullptr; },
               kStartTimeout);
     if (!window_) ADD_FAILURE() << "no OrvandiForm1 window within " << kStartTimeout << " ms";
+    return window_ != nullptr;
 }
 
 Orvandi::~Orvandi() {
@@ -485,7 +490,7 @@ std::optional<MessageBoxSeen> Orvandi::TakeMessageBox() const {
     if (!WaitUntil([&] { return !IsWindow(seen.box); }, kReplyTimeout)) {
         ADD_FAILURE() << "the message box stays after OK";
     }
-    Send(window_, WM_NULL);  // the window answers again once the box is gone
+    if (window_) Send(window_, WM_NULL);  // the window answers again once the box is gone
     return seen;
 }
 

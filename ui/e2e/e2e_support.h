@@ -101,9 +101,11 @@ struct MessageBoxSeen {
 class Orvandi {
   public:
     // `environment`: a block from EnvironmentBlock, or null to inherit; `currentDirectory`:
-    // empty for the application folder.
+    // empty for the application folder. With `awaitWindow` false the constructor returns once
+    // the process runs (for a message shown while the window loads); AwaitWindow waits then.
     explicit Orvandi(const AppFolder& folder, const std::wstring* environment = nullptr,
-                     std::wstring currentDirectory = L"");
+                     std::wstring currentDirectory = L"", bool awaitWindow = true);
+    bool AwaitWindow();
     ~Orvandi();
     Orvandi(const Orvandi&) = delete;
     Orvandi& operator=(const Orvandi&) = delete;

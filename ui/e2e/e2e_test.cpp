@@ -139,6 +139,31 @@ TEST(List, ShowsPlainOcxFilesInFolderOrder) {
     EXPECT_EQ(orvandi.Marks(), std::vector<bool>(entries.size(), false)) << "nothing marked";
 }
 
+// More files than the list's 16-bit count holds: loading reports the overflow in one message,
+// then the window opens with the first 32767 entries and the system folder already resolved.
+TEST(List, MoreThan32767FilesOpenWithTheFirst32767AfterTheOverflowMessage) {
+    AppFolder app;
+    // Made on the Unix side: 32768 files through Wine's CreateFileW take far longer.
+    ASSERT_EQ(
+        RunUnix("cd '" + UnixPath(app.Ocx(L"")) + "' && seq -f e%05g.ocx 0 32767 | xargs touch"),
+        0);
+    const auto listing = Listing(app.Ocx(L"*.ocx"));
+    ASSERT_EQ(listing.size(), 32768u);
+
+    Orvandi orvandi(app, nullptr, L"", false);
+    auto box = orvandi.TakeMessageBox();
+    ASSERT_TRUE(box) << "no overflow message";
+    EXPECT_EQ(box->caption, L"Orvandi");
+    EXPECT_EQ(box->text, L"Error 6 (Overflow) in procedure Form_Load of Form Form1");
+    ASSERT_TRUE(orvandi.AwaitWindow());
+    HWND list = orvandi.Control(IDC_LIST1);
+    EXPECT_EQ(SendMessageW(list, LB_GETCOUNT, 0, 0), 32767);
+    wchar_t last[MAX_PATH] = {};
+    SendMessageW(list, LB_GETTEXT, 32766, reinterpret_cast<LPARAM>(last));
+    EXPECT_EQ(std::wstring(last), listing[32766].first);
+    EXPECT_TRUE(SameText(WindowText(orvandi.Control(IDC_LABEL_SYSDIR)), SystemFolder()));
+}
+
 // Wine adds WINE*, SystemDrive and SystemRoot to a block given to CreateProcessW, but neither
 // windir nor OS (probed by a child printing GetEnvironmentStringsW for the block "FOO=1"), so an
 // unset windir reaches the program unset.
