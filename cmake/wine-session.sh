@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Starts and stops the Wine session that the Windows tests run in: an Xvfb display and a fresh
 # Wine prefix, both kept under the directory given as $2 (one per build tree).
-#   wine-session.sh start DIR   -- new prefix, booted, with its own display
+#   wine-session.sh start DIR [KEEPER]  -- new prefix, booted, with its own display; KEEPER is
+#                                          a Windows program left running for the whole session
 #   wine-session.sh stop DIR    -- ends the wineserver and the display
 set -euo pipefail
 action=$1
@@ -34,6 +35,10 @@ start)
     # Without a window manager Wine waits about 2 s on every window close unless its windows are
     # unmanaged.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    if [ -n "${3:-}" ]; then
+        # In a session of its own, so nothing that ends this script's process group ends it.
+        setsid wine "$3" >/dev/null 2>&1 </dev/null &
+    fi
     echo "Wine prefix $WINEPREFIX booted on display $DISPLAY"
     ;;
 stop)
