@@ -142,6 +142,8 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_SETFOCUS:
             Form_GotFocus();
             return 0;
+        case DM_GETDEFID:
+            return Form_DefaultButton();
         case WM_DESTROY:
             PostQuitMessage(0);
             return 0;
@@ -227,5 +229,13 @@ void Form1::Form_Activate(bool active) {
 }
 
 void Form1::Form_GotFocus() { SetFocus(focus_); }
+
+// Enter presses the focused button: the dialog keyboard handling of the message loop asks the
+// window for its default button and clicks it. Elsewhere Enter does nothing.
+LRESULT Form1::Form_DefaultButton() {
+    const int focused = GetDlgCtrlID(GetFocus());
+    if (focused != IDC_COMMAND1 && focused != IDC_COMMAND2) return 0;
+    return MAKELRESULT(focused, DC_HASDEFID);
+}
 
 }  // namespace orvandi

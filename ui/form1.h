@@ -34,6 +34,7 @@ class Form1 {
     bool Form_SetCursor();
     void Form_Activate(bool active);
     void Form_GotFocus();
+    LRESULT Form_DefaultButton();
 
     Win32Platform& platform_;
     HWND hwnd_ = nullptr;

@@ -186,6 +186,34 @@ TEST_F(Form1Test, OnlyTheListAndTheButtonsTakeFocusAndTheListHasItFirst) {
     EXPECT_EQ(GetFocus(), list);
 }
 
+TEST_F(Form1Test, SpaceAndEnterPressTheFocusedButtonOnly) {
+    HWND list = Control(IDC_LIST1), select = Control(IDC_COMMAND1);
+    ShowWindow(hwnd, SW_SHOW);
+    SetForegroundWindow(hwnd);
+    Pump();
+    SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"a.ocx"));
+    SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"b.ocx"));
+    auto marked = [&] { return SendMessageW(list, LB_GETSELCOUNT, 0, 0); };
+    // Keys go through the message loop's dialog handling, as in the program.
+    auto key = [&](HWND target, WPARAM virtualKey) {
+        for (UINT message : {WM_KEYDOWN, WM_KEYUP}) {
+            MSG msg{target, message, virtualKey, 0, 0, {}};
+            if (!IsDialogMessageW(hwnd, &msg)) DispatchMessageW(&msg);
+        }
+        Pump();
+    };
+
+    SetFocus(list);
+    key(list, VK_RETURN);
+    EXPECT_EQ(marked(), 0) << "Enter on the list presses nothing";
+    SetFocus(select);
+    key(select, VK_RETURN);
+    EXPECT_EQ(marked(), 2) << "Enter on SELEZIONA TUTTI";
+    SendMessageW(list, LB_SETSEL, FALSE, -1);
+    key(select, VK_SPACE);
+    EXPECT_EQ(marked(), 2) << "Space on SELEZIONA TUTTI";
+}
+
 TEST_F(Form1Test, ShowsTheHourglassWhileTheProgramAsksForIt) {
     HWND list = Control(IDC_LIST1);
     platform.SetPointer(11);
