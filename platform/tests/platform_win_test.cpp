@@ -195,8 +195,9 @@ TEST(Win32PlatformTest, LaunchStartsTheProgramFromTheSystemFoldersOnly) {
     fs::current_path(folder.path);
     SetEnvironmentVariableW(L"PATH", (pathFolder + L";" + restore.path).c_str());
 
-    const std::pair<std::wstring, std::wstring> cases[] = {
-        {L"regsvr32", system + L"\\regsvr32.exe"}, {L"orvandi-reg", onPath}};
+    const std::wstring wow(buffer, GetSystemWow64DirectoryW(buffer, MAX_PATH));
+    const std::pair<std::wstring, std::wstring> cases[] = {{L"regsvr32", wow + L"\\regsvr32.exe"},
+                                                           {L"orvandi-reg", onPath}};
     for (const auto& [program, image] : cases) {
         SCOPED_TRACE(program);
         const std::wstring control = folder / (program + L".ocx");

@@ -64,26 +64,26 @@ LRESULT Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
     return static_cast<LRESULT>(result);
 }
 
+struct Search {
+    DWORD processId;
+    const wchar_t* className;
+    HWND found;
+};
+BOOL CALLBACK CheckTopLevel(HWND window, LPARAM param) {
+    auto& s = *reinterpret_cast<Search*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != s.processId || !IsWindowVisible(window) || ClassName(window) != s.className) {
+        return TRUE;
+    }
+    s.found = window;
+    return FALSE;
+}
+
 // The visible top-level window of class `className` that process `processId` owns.
 HWND FindTopLevel(DWORD processId, const wchar_t* className) {
-    struct Search {
-        DWORD processId;
-        const wchar_t* className;
-        HWND found;
-    } search{processId, className, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto& s = *reinterpret_cast<Search*>(param);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner != s.processId || !IsWindowVisible(window) ||
-                ClassName(window) != s.className) {
-                return TRUE;
-            }
-            s.found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    Search search{processId, className, nullptr};
+    EnumWindows(CheckTopLevel, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 

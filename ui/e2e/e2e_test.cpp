@@ -370,7 +370,9 @@ TEST_P(Register, CopiesRegistersAndReports) {
                 continue;
             }
             Record record = ReadRecord(name);
-            EXPECT_TRUE(SameText(record.path, copy)) << Narrow(record.path);
+            wchar_t wow[MAX_PATH];
+            std::wstring loaded(wow, GetSystemWow64DirectoryW(wow, MAX_PATH));
+            EXPECT_TRUE(SameText(record.path, loaded + L"\\" + name)) << Narrow(record.path);
             EXPECT_TRUE(SameText(record.directory, SystemFolder())) << Narrow(record.directory);
             std::wstring argument =
                 name.find(L' ') == std::wstring::npos ? name : L'"' + name + L'"';
