@@ -95,7 +95,7 @@ int wmain(int argc, wchar_t** argv) {
     if (search.window != nullptr) {
         list = ::FindWindowExW(search.window, nullptr, L"ListBox", nullptr);
         if (list != nullptr &&
-            !::SendMessageTimeoutW(list, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 10000, &entries)) {
+            !::SendMessageTimeoutW(list, LB_GETCOUNT, 0, 0, SMTO_NORMAL, 60000, &entries)) {
             list = nullptr;
         }
     }
