@@ -1,5 +1,4 @@
-// Form1 created in this process, so its fonts and geometry can be read back (another process
-// gets no fonts from it under Wine).
+// Form1 created in this process, so that its fonts, places and keys can be read back and driven.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -13,42 +12,23 @@
 namespace orvandi {
 namespace {
 
-std::wstring Text(HWND hwnd) {
-    std::wstring text(GetWindowTextLengthW(hwnd) + 1, L'\0');
-    text.resize(GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size())));
+std::wstring TextOf(HWND hwnd) {
+    wchar_t text[256] = L"";
+    GetWindowTextW(hwnd, text, 256);
     return text;
-}
-
-std::wstring ClassOf(HWND hwnd) {
-    wchar_t name[64] = {};
-    GetClassNameW(hwnd, name, 64);
-    return name;
-}
-
-std::wstring Environment(const wchar_t* name) {
-    wchar_t value[MAX_PATH] = {};
-    GetEnvironmentVariableW(name, value, MAX_PATH);
-    return value;
 }
 
 void Pump() {
     MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message == WM_QUIT) continue;
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
 }
 
-// Records the windows created on this thread, in order, with the text each was created with.
-std::vector<std::pair<int, std::wstring>> g_created;
+// The texts the controls are created with, in creation order.
+std::vector<std::wstring> g_created;
 LRESULT CALLBACK RecordCreation(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_CREATEWND) {
         const CREATESTRUCTW* create = reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs;
-        if (create->style & WS_CHILD) {
-            g_created.emplace_back(static_cast<int>(reinterpret_cast<INT_PTR>(create->hMenu)),
-                                   create->lpszName ? create->lpszName : L"");
-        }
+        if (create->style & WS_CHILD) g_created.push_back(create->lpszName);
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -56,172 +36,123 @@ LRESULT CALLBACK RecordCreation(int code, WPARAM wParam, LPARAM lParam) {
 class Form1Test : public testing::Test {
   protected:
     void SetUp() override {
-        HHOOK hook = SetWindowsHookExW(WH_CBT, RecordCreation, nullptr, GetCurrentThreadId());
         g_created.clear();
+        HHOOK hook = SetWindowsHookExW(WH_CBT, RecordCreation, nullptr, GetCurrentThreadId());
         hwnd = form.Create(GetModuleHandleW(nullptr));
         UnhookWindowsHookEx(hook);
         ASSERT_NE(hwnd, nullptr);
-    }
-    void TearDown() override {
-        DestroyWindow(hwnd);
+        EXPECT_FALSE(IsWindowVisible(hwnd)) << "loaded before it is shown";
+        ShowWindow(hwnd, SW_SHOW);
+        SetForegroundWindow(hwnd);
         Pump();
     }
+    void TearDown() override { DestroyWindow(hwnd); }
     HWND Control(int id) { return GetDlgItem(hwnd, id); }
+    std::vector<int> Marks() {
+        std::vector<int> marks;
+        for (int i = 0; i < SendMessageW(Control(IDC_LIST1), LB_GETCOUNT, 0, 0); ++i) {
+            marks.push_back(SendMessageW(Control(IDC_LIST1), LB_GETSEL, i, 0));
+        }
+        return marks;
+    }
+    // A key through the dialog keyboard handling of the program's message loop.
+    void Key(WPARAM key) {
+        for (UINT message : {WM_KEYDOWN, WM_KEYUP}) {
+            MSG msg{GetFocus(), message, key, 0, 0, {}};
+            if (!IsDialogMessageW(hwnd, &msg)) DispatchMessageW(&msg);
+        }
+    }
 
     Win32Platform platform;
     Form1 form{platform};
     HWND hwnd = nullptr;
 };
 
-TEST_F(Form1Test, ControlsHaveTheirTextsGeometryFontsAndAlignment) {
+TEST_F(Form1Test, ControlsHaveTheirTextsPlacesFontsAndAlignment) {
     HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ASSERT_EQ(GetDeviceCaps(screen, LOGPIXELSY), 96) << "the pixels below are for 96 dpi";
     ReleaseDC(nullptr, screen);
-    ASSERT_EQ(dpi, 96) << "the pixel figures below are for 96 dpi";
-
-    EXPECT_EQ(Text(hwnd), L"TESSALUNE");
     RECT client;
     GetClientRect(hwnd, &client);
-    EXPECT_EQ(client.right, 326);
-    EXPECT_EQ(client.bottom, 213);
+    EXPECT_EQ(TextOf(hwnd), L"TESSALUNE");
+    EXPECT_EQ(std::pair(client.right, client.bottom), std::pair(326L, 213L));
 
-    const std::wstring systemFolder = Environment(L"windir") + L"\\SYSTEM32";
-    ASSERT_FALSE(Environment(L"OS").empty());
-    struct Row {
+    wchar_t windir[MAX_PATH];
+    GetEnvironmentVariableW(L"windir", windir, MAX_PATH);
+    const wchar_t* label4 =
+        L"Seleziona gli OCX da registrare. Gli ocx sono presenti nella cartella OCX del "
+        L"programma. Premi REGISTRA per completare l'operazione";
+    const struct {
         int id;
-        const wchar_t* className;
         std::wstring text;
-        RECT bounds;      // left, top, right, bottom in the form's client pixels
-        DWORD alignment;  // SS_LEFT/SS_CENTER/SS_RIGHT, or the button type
+        RECT place;  // in the window's client area
+        DWORD kind;  // SS_LEFT/SS_CENTER/SS_RIGHT, the kind of button, or of list
         LONG weight;
+    } rows[] = {
+        {IDC_LABEL2, L"un programma di Brivanto", {176, 0, 321, 17}, SS_RIGHT, 400},
+        {IDC_LABEL_SYSDIR, windir + std::wstring(L"\\SYSTEM32"), {136, 24, 321, 41}, SS_RIGHT, 400},
+        {IDC_LABEL4, label4, {168, 56, 313, 145}, SS_CENTER, 400},
+        {IDC_LABEL5, L"CARTELLA SYSTEM:", {8, 24, 137, 41}, SS_LEFT, 700},
+        {IDC_FRAME1, L"Elenco OCX", {0, 40, 161, 209}, BS_GROUPBOX, 400},
+        {IDC_LIST1, L"", {8, 56, 153, 164}, LBS_MULTIPLESEL, 400},
+        {IDC_COMMAND1, L"SELEZIONA TUTTI", {8, 176, 153, 201}, BS_PUSHBUTTON, 400},
+        {IDC_FRAME2, L"", {160, 160, 321, 209}, BS_GROUPBOX, 400},
+        {IDC_COMMAND2, L"REGISTRA SELEZIONATI", {168, 176, 313, 201}, BS_PUSHBUTTON, 400},
     };
-    const Row rows[] = {
-        {IDC_LABEL2, L"Static", L"un programma di Brivanto", {176, 0, 321, 17}, SS_RIGHT, 400},
-        {IDC_LABEL_SYSDIR, L"Static", systemFolder, {136, 24, 321, 41}, SS_RIGHT, 400},
-        {IDC_LABEL4,
-         L"Static",
-         L"Seleziona gli OCX da registrare. Gli ocx sono presenti nella cartella OCX del "
-         L"programma. Premi REGISTRA per completare l'operazione",
-         {168, 56, 313, 145},
-         SS_CENTER,
-         400},
-        {IDC_LABEL5, L"Static", L"CARTELLA SYSTEM:", {8, 24, 137, 41}, SS_LEFT, 700},
-        {IDC_FRAME1, L"Button", L"Elenco OCX", {0, 40, 161, 209}, BS_GROUPBOX, 400},
-        {IDC_LIST1, L"ListBox", L"", {8, 56, 153, 164}, 0, 400},
-        {IDC_COMMAND1, L"Button", L"SELEZIONA TUTTI", {8, 176, 153, 201}, BS_PUSHBUTTON, 400},
-        {IDC_FRAME2, L"Button", L"", {160, 160, 321, 209}, BS_GROUPBOX, 400},
-        {IDC_COMMAND2,
-         L"Button",
-         L"REGISTRA SELEZIONATI",
-         {168, 176, 313, 201},
-         BS_PUSHBUTTON,
-         400},
-    };
-    for (const Row& row : rows) {
+    std::vector<std::wstring> texts;
+    HWND child = GetWindow(hwnd, GW_CHILD);  // children in creation order
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.id);
+        EXPECT_EQ(GetDlgCtrlID(child), row.id);
+        child = GetWindow(child, GW_HWNDNEXT);
         HWND control = Control(row.id);
-        ASSERT_NE(control, nullptr);
-        EXPECT_EQ(ClassOf(control), row.className);
-        EXPECT_EQ(Text(control), row.text);
-
-        RECT bounds;
-        GetWindowRect(control, &bounds);
-        MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&bounds), 2);
-        EXPECT_EQ(bounds.left, row.bounds.left);
-        EXPECT_EQ(bounds.top, row.bounds.top);
-        EXPECT_EQ(bounds.right, row.bounds.right);
-        EXPECT_EQ(bounds.bottom, row.bounds.bottom);
-
-        const DWORD style = GetWindowLongW(control, GWL_STYLE);
-        const DWORD mask = ClassOf(control) == L"Static"   ? SS_TYPEMASK
-                           : ClassOf(control) == L"Button" ? BS_TYPEMASK
-                                                           : 0;
-        EXPECT_EQ(style & mask, row.alignment);
-
+        texts.push_back(row.id == IDC_LABEL_SYSDIR ? L"Label4" : row.text);
+        EXPECT_EQ(TextOf(control), row.text);
+        RECT place;
+        GetWindowRect(control, &place);
+        MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&place), 2);
+        EXPECT_TRUE(EqualRect(&place, &row.place)) << place.left << "," << place.top;
+        EXPECT_EQ(GetWindowLongW(control, GWL_STYLE) & 0xF, row.kind);
         LOGFONTW font{};
-        ASSERT_TRUE(GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)),
-                               sizeof font, &font));
+        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof font,
+                   &font);
         EXPECT_STREQ(font.lfFaceName, L"MS Sans Serif");
         EXPECT_EQ(font.lfHeight, -11);  // 8.25 points at 96 dpi
         EXPECT_EQ(font.lfWeight, row.weight);
         EXPECT_FALSE(font.lfItalic || font.lfUnderline || font.lfStrikeOut);
-        if (row.id == IDC_LABEL5) {
-            EXPECT_EQ(font.lfCharSet, ANSI_CHARSET);
-        }
+        EXPECT_TRUE(row.weight == 400 || font.lfCharSet == ANSI_CHARSET);
     }
-    const DWORD listStyle = GetWindowLongW(Control(IDC_LIST1), GWL_STYLE);
-    EXPECT_TRUE(listStyle & LBS_MULTIPLESEL);
-    EXPECT_FALSE(listStyle & LBS_SORT);
+    EXPECT_EQ(g_created, texts) << "Label_sysdir is created as Label4, filled in at load";
 }
 
-TEST_F(Form1Test, LoadsBeforeItIsShownAndTheSystemFolderReplacesItsPlaceholder) {
-    const std::vector<std::pair<int, std::wstring>> created = {
-        {IDC_LABEL2, L"un programma di Brivanto"},
-        {IDC_LABEL_SYSDIR, L"Label4"},
-        {IDC_LABEL4,
-         L"Seleziona gli OCX da registrare. Gli ocx sono presenti nella cartella OCX del "
-         L"programma. Premi REGISTRA per completare l'operazione"},
-        {IDC_LABEL5, L"CARTELLA SYSTEM:"},
-        {IDC_FRAME1, L"Elenco OCX"},
-        {IDC_LIST1, L""},
-        {IDC_COMMAND1, L"SELEZIONA TUTTI"},
-        {IDC_FRAME2, L""},
-        {IDC_COMMAND2, L"REGISTRA SELEZIONATI"},
-    };
-    EXPECT_EQ(g_created, created);
-    EXPECT_FALSE(IsWindowVisible(hwnd));
-    EXPECT_EQ(Text(Control(IDC_LABEL_SYSDIR)), Environment(L"windir") + L"\\SYSTEM32");
-}
-
-TEST_F(Form1Test, OnlyTheListAndTheButtonsTakeFocusAndTheListHasItFirst) {
-    HWND list = Control(IDC_LIST1), select = Control(IDC_COMMAND1), run = Control(IDC_COMMAND2);
-    EXPECT_EQ(GetNextDlgTabItem(hwnd, list, FALSE), select);
-    EXPECT_EQ(GetNextDlgTabItem(hwnd, select, FALSE), run);
-    EXPECT_EQ(GetNextDlgTabItem(hwnd, run, FALSE), list);
-    EXPECT_EQ(GetNextDlgTabItem(hwnd, list, TRUE), run);
-
-    ShowWindow(hwnd, SW_SHOW);
-    SetForegroundWindow(hwnd);
-    Pump();
-    EXPECT_EQ(GetFocus(), list);
-}
-
-TEST_F(Form1Test, SpaceAndEnterPressTheFocusedButtonOnly) {
-    HWND list = Control(IDC_LIST1), select = Control(IDC_COMMAND1);
-    ShowWindow(hwnd, SW_SHOW);
-    SetForegroundWindow(hwnd);
-    Pump();
-    SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"a.ocx"));
-    SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"b.ocx"));
-    auto marked = [&] { return SendMessageW(list, LB_GETSELCOUNT, 0, 0); };
-    // Keys go through the message loop's dialog handling, as in the program.
-    auto key = [&](HWND target, WPARAM virtualKey) {
-        for (UINT message : {WM_KEYDOWN, WM_KEYUP}) {
-            MSG msg{target, message, virtualKey, 0, 0, {}};
-            if (!IsDialogMessageW(hwnd, &msg)) DispatchMessageW(&msg);
-        }
-        Pump();
-    };
-
-    SetFocus(list);
-    key(list, VK_RETURN);
-    EXPECT_EQ(marked(), 0) << "Enter on the list presses nothing";
-    SetFocus(select);
-    key(select, VK_RETURN);
-    EXPECT_EQ(marked(), 2) << "Enter on SELEZIONA TUTTI";
-    SendMessageW(list, LB_SETSEL, FALSE, -1);
-    key(select, VK_SPACE);
-    EXPECT_EQ(marked(), 2) << "Space on SELEZIONA TUTTI";
+// Entries keep the order they come in; Enter presses the focused button only, as in a dialog;
+// one click toggles one entry's mark.
+TEST_F(Form1Test, EntriesEnterAndClicks) {
+    HWND list = Control(IDC_LIST1);
+    for (const wchar_t* name : {L"c.ocx", L"a.ocx", L"b.ocx"}) {
+        SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+    }
+    wchar_t first[16];
+    SendMessageW(list, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(first));
+    EXPECT_STREQ(first, L"c.ocx") << "the list is sorted";
+    RECT item;
+    SendMessageW(list, LB_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&item));
+    SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(item.left + 2, item.top + 2));
+    SendMessageW(list, WM_LBUTTONUP, 0, MAKELPARAM(item.left + 2, item.top + 2));
+    Key(VK_RETURN);
+    EXPECT_EQ(Marks(), (std::vector<int>{0, 1, 0})) << "Enter on the list presses nothing";
+    SetFocus(Control(IDC_COMMAND1));
+    Key(VK_RETURN);
+    EXPECT_EQ(Marks(), std::vector<int>(3, 1)) << "Enter on SELEZIONA TUTTI";
 }
 
 TEST_F(Form1Test, ShowsTheHourglassWhileTheProgramAsksForIt) {
     HWND list = Control(IDC_LIST1);
-    platform.SetPointer(11);
-    SendMessageW(list, WM_SETCURSOR, reinterpret_cast<WPARAM>(list), HTCLIENT);
-    EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_WAIT));
-    platform.SetPointer(1);
-    SendMessageW(list, WM_SETCURSOR, reinterpret_cast<WPARAM>(list), HTCLIENT);
-    EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_ARROW));
+    for (const auto& [pointer, cursor] : {std::pair{11, IDC_WAIT}, std::pair{1, IDC_ARROW}}) {
+        platform.SetPointer(pointer);
+        SendMessageW(list, WM_SETCURSOR, reinterpret_cast<WPARAM>(list), HTCLIENT);
+        EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, cursor));
+    }
 }
 
 }  // namespace

@@ -1,0 +1,180 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <tuple>
+#include <vector>
+
+#include "core/registration.h"
+#include "core/scan.h"
+#include "platform/platform.h"
+
+namespace orvandi {
+namespace {
+
+// The system and the window's list as the core sees them, in plain data. Every platform call is
+// written to `log`, a line each; a call whose line (with its "\n") contains a text in `failures`
+// raises the failure paired with it, and so does reading a mark, as "marked <index>".
+struct Fake : Platform, EntryList {
+    std::vector<Text> names, listing;  // the list; what ListFirst and ListNext deliver
+    std::vector<bool> marks;
+    std::map<Text, Text> environment;
+    std::vector<std::pair<Text, Failure>> failures;
+    Text log;
+    std::size_t next = 0;
+
+    void Check(const Text& line) {
+        for (const auto& [part, failure] : failures) {
+            if ((line + u"\n").find(part) != Text::npos) throw failure;
+        }
+    }
+    void Log(const Text& line) { log += line + u"\n", Check(line); }
+    Text Next() { return next < listing.size() ? listing[next++] : Text(); }
+
+    Text ApplicationFolder() override { return u"C:\\App"; }
+    Text ListFirst(const Text& pattern, int kind) override {
+        return Log(u"ListFirst " + pattern + u" " + Decimal(kind)), next = 0, Next();
+    }
+    Text ListNext() override { return Log(u"ListNext"), Next(); }
+    Text GetEnvironment(const Text& name) override {
+        return environment.count(name) ? environment[name] : Text();
+    }
+    void CopyFile(const Text& from, const Text& to) override { Log(u"Copy " + from + u" > " + to); }
+    std::int32_t Launch(const Text& command, int style) override {
+        return Log(u"Launch " + command + u" @" + Decimal(style)), 1;
+    }
+    void ShowMessage(const Text& text) override { Log(u"Message " + text); }
+    void SetPointer(int pointer) override { Log(u"Pointer " + Decimal(pointer)); }
+
+    std::int16_t count() override { return static_cast<std::int16_t>(names.size()); }
+    Text name(std::int16_t index) override { return names.at(index); }
+    bool marked(std::int16_t index) override {
+        return Check(u"marked " + Decimal(index)), marks.at(index);
+    }
+    void SetMarked(std::int16_t index, bool marked) override { marks.at(index) = marked; }
+    void Append(const Text& name) override { names.push_back(name), marks.push_back(false); }
+    void Clear() override { names.clear(), marks.clear(); }
+};
+
+const Text kZero =
+    u"operazione completata\r\nTotali : 0\r\nOk : 0\r\nNo : 0\r\n"
+    u"operazione completata con successo";
+
+TEST(Texts, SummaryErrorAndCheckedArithmetic) {
+    EXPECT_EQ(FormatRunSummary(0, 0, u""), kZero);
+    EXPECT_EQ(FormatRunSummary(3, 1, u"B.ocx\r\n"),
+              u"operazione completata\r\nTotali : 3\r\nOk : 2\r\nNo : 1\r\n"
+              u"non sono riuscito a fare i seguenti: B.ocx\r\n");
+    EXPECT_EQ(FormatRunError(-2147483647 - 1, u"x"),
+              u"Error -2147483648 (x) in procedure Command2_Click of Form Form1");
+    EXPECT_EQ(Sub16(-32767, 1), -32768);
+    for (auto overflow : {+[] { Add16(32767, 1); }, +[] { Sub16(-32768, 1); }}) {
+        try {
+            overflow();
+            ADD_FAILURE() << "no overflow";
+        } catch (const Failure& failure) {
+            EXPECT_EQ(failure.number, 6);
+            EXPECT_EQ(failure.description, u"Overflow");
+        }
+    }
+}
+
+// One press of REGISTRA SELEZIONATI over a list, with some platform calls failing: every call
+// the run made, in order.
+TEST(RunRegistration, CopiesLaunchesCountsAndReports) {
+    const Text error = u"Message Error 5 (Denied) in procedure Command2_Click of Form Form1\n";
+    const struct {
+        const char* what;
+        std::vector<bool> marks;  // of A.ocx, "B c.ocx", C.ocx
+        std::vector<Text> failing;
+        Text log;
+    } rows[] = {
+        {"nothing marked", {0, 0, 0}, {}, u"Pointer 11\nPointer 1\nMessage " + kZero + u"\n"},
+        {"the marked ones, in order, a blank quoted",
+         {0, 1, 1},
+         {},
+         u"Pointer 11\nCopy C:\\App\\OCX\\B c.ocx > C:\\S\\B c.ocx\n"
+         u"Launch regsvr32 /s \"B c.ocx\" @2\nCopy C:\\App\\OCX\\C.ocx > C:\\S\\C.ocx\n"
+         u"Launch regsvr32 /s C.ocx @2\nPointer 1\nMessage operazione completata\r\n"
+         u"Totali : 2\r\nOk : 2\r\nNo : 0\r\noperazione completata con successo\n"},
+        {"a failed copy is still launched; two failed steps count once",
+         {1, 0, 1},
+         {u"Copy C:\\App\\OCX\\A", u"OCX\\C", u"/s C"},
+         u"Pointer 11\nCopy C:\\App\\OCX\\A.ocx > C:\\S\\A.ocx\nLaunch regsvr32 /s A.ocx @2\n"
+         u"Copy C:\\App\\OCX\\C.ocx > C:\\S\\C.ocx\nLaunch regsvr32 /s C.ocx @2\nPointer 1\n"
+         u"Message operazione completata\r\nTotali : 2\r\nOk : 0\r\nNo : 2\r\n"
+         u"non sono riuscito a fare i seguenti: A.ocx\r\nC.ocx\r\n\n"},
+        {"the hourglass failing ends the run",
+         {1, 1, 1},
+         {u"Pointer 11"},
+         u"Pointer 11\nPointer 1\n" + error},
+        {"a mark unreadable before the first marked entry",
+         {0, 1, 1},
+         {u"marked 1"},
+         u"Pointer 11\nPointer 1\n" + error},
+        {"the summary failing with nothing marked",
+         {0, 0, 0},
+         {u"Message op"},
+         u"Pointer 11\nPointer 1\nMessage " + kZero + u"\nPointer 1\n" + error},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        Fake fake;
+        fake.names = {u"A.ocx", u"B c.ocx", u"C.ocx"};
+        fake.marks = row.marks;
+        for (const Text& part : row.failing) fake.failures.push_back({part, {5, u"Denied"}});
+        RunRegistration(fake, fake, u"C:\\App", u"C:\\S");
+        EXPECT_EQ(fake.log, row.log);
+        EXPECT_EQ(fake.marks, row.marks) << "a run never changes the marks";
+    }
+}
+
+// After the first marked entry no scope is active outside an entry's own steps: a failure there
+// leaves the run, unreported, for the window to handle.
+TEST(RunRegistration, LeavesFailuresOutsideItsScopes) {
+    for (const Text failing : {u"marked 2", u"Pointer 1\n", u"Message"}) {
+        SCOPED_TRACE(std::string(failing.begin(), failing.end()));
+        Fake fake;
+        fake.names = {u"A.ocx", u"B.ocx", u"C.ocx"};
+        fake.marks = {0, 1, 1};
+        fake.failures = {{failing, {7, u"Out of memory"}}};
+        EXPECT_THROW(RunRegistration(fake, fake, u"C:\\App", u"C:\\S"), Failure);
+        EXPECT_EQ(fake.log.find(u"Error"), Text::npos);
+    }
+}
+
+TEST(ScanControlFiles, ListsInOrderUntilTheFirstEmptyNameAndOverflowsPast32767) {
+    Fake fake;
+    fake.listing = {u"b.ocx", u"A.OCX", u"\u00e0 b.ocx", u"", u"late.ocx"};
+    ScanControlFiles(fake, u"C:\\App\\", fake);  // a trailing separator is kept
+    EXPECT_EQ(fake.names, std::vector<Text>(fake.listing.begin(), fake.listing.begin() + 3));
+    EXPECT_EQ(fake.log, u"ListFirst C:\\App\\\\OCX\\*.ocx 0\nListNext\nListNext\nListNext\n");
+
+    Fake full;
+    for (int i = 0; i < 32768; ++i) full.listing.push_back(Decimal(i));
+    EXPECT_THROW(ScanControlFiles(full, u"C:\\App", full), Failure);
+    ASSERT_EQ(full.names.size(), 32767u);
+    EXPECT_EQ(full.names.back(), u"32766");
+}
+
+TEST(ResolveSystemFolder, AddsTheSuffixByWhetherOsIsSet) {
+    for (auto [os, windir, folder] : {std::tuple{u"Windows_NT", u"C:\\W", u"C:\\W\\SYSTEM32"},
+                                      {u"x", u"C:\\W\\", u"C:\\W\\\\SYSTEM32"},
+                                      {u"", u"C:\\W", u"C:\\W\\SYSTEM"},
+                                      {u"", u"", u"\\SYSTEM"}}) {
+        Fake fake;
+        fake.environment = {{u"OS", os}, {u"windir", windir}};
+        EXPECT_EQ(ResolveSystemFolder(fake), folder);
+    }
+}
+
+TEST(MarkAll, MarksEveryEntryAndClearsNone) {
+    Fake fake;
+    MarkAll(fake);  // an empty list
+    fake.names = {u"a", u"b", u"c"};
+    fake.marks = {0, 1, 0};
+    MarkAll(fake);
+    EXPECT_EQ(fake.marks, std::vector<bool>(3, true));
+}
+
+}  // namespace
+}  // namespace orvandi

@@ -1,0 +1,178 @@
+// End to end: the release Orvandi.exe as shipped, in a fresh application folder, driven from
+// another process as a person would, registering sample controls with the system's own 32-bit
+// regsvr32.
+//   orvandi_e2e ORVANDI_EXE SAMPLE_OCX PLANTED_EXE FOLDER
+// FOLDER holds an OCX folder of 32768 .ocx files (made on the Unix side: far faster).
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+
+#include "platform/handles_win.h"
+#include "ui/resource.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+fs::path g_orvandi, g_sample, g_planted, g_full;
+
+bool WaitUntil(const std::function<bool()>& done) {
+    for (DWORD start = GetTickCount(); !done(); Sleep(50)) {
+        if (GetTickCount() - start > 60000) return done();
+    }
+    return true;
+}
+std::string Bytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+LRESULT Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(window, message, wParam, lParam, SMTO_NORMAL, 60000, &result);
+    return static_cast<LRESULT>(result);
+}
+std::wstring TextOf(HWND window) {
+    wchar_t text[1024] = L"";
+    Send(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+// A value the sample controls or the planted regsvr32 recorded (see sample_control.cpp).
+std::wstring Record(const std::wstring& name, const wchar_t* value) {
+    wchar_t text[MAX_PATH] = L"(none)";
+    DWORD size = sizeof text;
+    const std::wstring key = L"Software\\OrvandiSamples\\" + name;
+    RegGetValueW(HKEY_CURRENT_USER, key.c_str(), value, RRF_RT_REG_SZ, nullptr, text, &size);
+    return text;
+}
+fs::path Folder(UINT(WINAPI* get)(LPWSTR, UINT)) {
+    wchar_t path[MAX_PATH];
+    return std::wstring(path, get(path, MAX_PATH));
+}
+
+// Orvandi.exe started from `folder` in `current`. Closing its window ends it.
+struct Orvandi {
+    Orvandi(const fs::path& folder, const fs::path& current) {
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION started{};
+        std::wstring line = L"\"" + (folder / L"Orvandi.exe").wstring() + L"\"";
+        EXPECT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                   current.c_str(), &startup, &started));
+        process.reset(started.hProcess);
+        orvandi::KernelHandle thread(started.hThread);
+    }
+    ~Orvandi() {
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        EXPECT_EQ(WaitForSingleObject(process.get(), 60000), WAIT_OBJECT_0) << "still running";
+        TerminateProcess(process.get(), 1);
+    }
+    // The visible top-level window of a class: the program's own, or "#32770", a message box.
+    HWND Find(const wchar_t* kind) {
+        HWND found = nullptr;
+        WaitUntil([&] { return IsWindowVisible(found = FindWindowW(kind, nullptr)); });
+        return found;
+    }
+    bool Open() { return (window = Find(L"OrvandiForm1")) != nullptr; }
+    // The message box's caption and text, once checked for an OK button alone and no icon; OK.
+    std::wstring TakeMessage() {
+        HWND box = Find(L"#32770");
+        EXPECT_TRUE(IsWindowVisible(GetDlgItem(box, IDOK)) &&
+                    !IsWindowVisible(GetDlgItem(box, IDCANCEL)));
+        EXPECT_FALSE(Send(GetDlgItem(box, 1088), STM_GETICON)) << "an icon";  // Wine's icon
+        const std::wstring text = TextOf(box) + L": " + TextOf(GetDlgItem(box, 0xFFFF));
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        WaitUntil([&] { return !IsWindow(box); });
+        return text;
+    }
+    // Real key presses, with the window in the foreground.
+    void Press(std::initializer_list<WORD> keys) {
+        SetForegroundWindow(window);
+        for (WORD key : keys) {
+            INPUT input[2] = {};
+            input[0].type = input[1].type = INPUT_KEYBOARD;
+            input[0].ki.wVk = input[1].ki.wVk = key;
+            input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+            SendInput(2, input, sizeof(INPUT));
+        }
+    }
+    orvandi::KernelHandle process;
+    HWND window = nullptr;
+};
+
+// Marks everything and runs with the keyboard alone; the real regsvr32 registers each copy.
+TEST(EndToEnd, RegistersEveryControlWithTheKeyboardAlone) {
+    wchar_t temp[MAX_PATH];
+    const fs::path app = fs::path(std::wstring(temp, GetTempPathW(MAX_PATH, temp))) / L"e2e";
+    const fs::path system = Folder(GetSystemDirectoryW), wow = Folder(GetSystemWow64DirectoryW);
+    const std::vector<std::wstring> names = {L"Alfa.ocx", L"My Control.ocx", L"Contr\u00f4le.ocx"};
+    fs::remove_all(app);
+    fs::create_directories(app / L"OCX");
+    fs::create_directories(app / L"current");
+    fs::copy_file(g_orvandi, app / L"Orvandi.exe");
+    for (const auto& name : names) {
+        fs::copy_file(g_sample, app / L"OCX" / name);
+        fs::remove(wow / name);
+    }
+    // A regsvr32.exe beside the program and in its current folder that must never run.
+    fs::copy_file(g_planted, app / L"regsvr32.exe");
+    fs::copy_file(g_planted, app / L"current" / L"regsvr32.exe");
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\OrvandiSamples");
+
+    Orvandi orvandi(app, app / L"current");
+    ASSERT_TRUE(orvandi.Open());
+    EXPECT_EQ(ExtractIconExW(g_orvandi.c_str(), -1, nullptr, nullptr, 0), 1u) << "one icon";
+    HWND list = GetDlgItem(orvandi.window, IDC_LIST1);
+    orvandi.Press({VK_TAB, VK_SPACE});  // SELEZIONA TUTTI
+    EXPECT_TRUE(WaitUntil([&] { return Send(list, LB_GETSELCOUNT) == 3; })) << "not all marked";
+    orvandi.Press({VK_TAB, VK_SPACE});  // REGISTRA SELEZIONATI
+    EXPECT_EQ(orvandi.TakeMessage(),
+              L"Orvandi: operazione completata\r\nTotali : 3\r\nOk : 3\r\nNo : 0\r\n"
+              L"operazione completata con successo");
+
+    // Each copy is in syswow64, where a 64-bit program sees the 32-bit system folder, and only
+    // there; the 32-bit regsvr32 registered that copy, started as the program asks.
+    for (const auto& name : names) {
+        SCOPED_TRACE(fs::path(name).string());
+        WaitUntil([&] { return Record(name, L"Count") != L"(none)"; });
+        EXPECT_TRUE(Bytes(wow / name) == Bytes(g_sample)) << "the copy differs";
+        EXPECT_FALSE(fs::exists(system.parent_path() / L"sysnative" / name));
+        std::vector<std::wstring> seen;
+        for (auto value : {L"Count", L"Path", L"Host", L"Directory", L"Show"}) {
+            seen.push_back(Record(name, value));
+        }
+        EXPECT_EQ(seen, (std::vector<std::wstring>{L"1", wow / name, wow / L"regsvr32.exe", system,
+                                                   L"2"}));
+    }
+    EXPECT_EQ(Record(L"regsvr32.exe", L"Planted"), L"(none)") << "the planted regsvr32 ran";
+}
+
+// A folder of more than 32767 files: loading reports the overflow in one message, then the
+// window opens with the first 32767 entries and the system folder already shown.
+TEST(EndToEnd, OpensAFolderOfMoreThan32767FilesAfterTheOverflowMessage) {
+    fs::copy_file(g_orvandi, g_full / L"Orvandi.exe", fs::copy_options::overwrite_existing);
+    Orvandi orvandi(g_full, g_full);
+    EXPECT_EQ(orvandi.TakeMessage(),
+              L"Orvandi: Error 6 (Overflow) in procedure Form_Load of Form Form1");
+    ASSERT_TRUE(orvandi.Open());
+    EXPECT_EQ(Send(GetDlgItem(orvandi.window, IDC_LIST1), LB_GETCOUNT), 32767);
+    wchar_t windir[MAX_PATH];
+    GetEnvironmentVariableW(L"windir", windir, MAX_PATH);
+    EXPECT_EQ(TextOf(GetDlgItem(orvandi.window, IDC_LABEL_SYSDIR)),
+              windir + std::wstring(L"\\SYSTEM32"));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    if (argc != 5) return std::puts("usage: orvandi_e2e EXE OCX PLANTED_EXE FOLDER"), 2;
+    g_orvandi = fs::absolute(argv[1]), g_sample = fs::absolute(argv[2]);
+    g_planted = fs::absolute(argv[3]), g_full = fs::absolute(argv[4]);
+    return RUN_ALL_TESTS();
+}
