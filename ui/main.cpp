@@ -8,7 +8,41 @@
 
 #include "ui/form1.h"
 
+namespace {
+
+// The program runs as administrator, often from a download or shared folder. Windows looks for a
+// DLL that is not one of its KnownDLLs in the program's own folder first, and the window alone
+// makes it load several (uxtheme, dwmapi, version, ...): anyone who can drop a file beside
+// Orvandi.exe could run code as administrator. So every DLL loaded by name after this comes from
+// the system folder only.
+bool LoadDllsFromTheSystemFolderOnly() {
+    // Windows 7 has SetDefaultDllDirectories only with its 2011 loader update (KB2533623).
+    using SetDirectories = BOOL(WINAPI*)(DWORD);
+    const auto setDirectories = reinterpret_cast<SetDirectories>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+    if (setDirectories != nullptr) return setDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+
+    // Without it: take the current folder out of the search, and load by full path from the
+    // system folder the DLLs the window pulls in, so that their later loads by name find them
+    // already loaded (a missing one is simply not there to be planted instead).
+    wchar_t path[MAX_PATH + 20];
+    const UINT length = GetSystemDirectoryW(path, MAX_PATH);
+    if (!SetDllDirectoryW(L"") || length == 0 || length >= MAX_PATH) return false;
+    for (const wchar_t* dll : {L"\\uxtheme.dll", L"\\dwmapi.dll", L"\\version.dll",
+                               L"\\cryptbase.dll", L"\\propsys.dll", L"\\textshaping.dll"}) {
+        lstrcpyW(path + length, dll);  // std::wstring would add 30 KB to the program
+        LoadLibraryExW(path, nullptr, 0);
+    }
+    return true;
+}
+
+}  // namespace
+
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
+    // Any window, even a message box saying why, would load the DLLs that could not be
+    // restricted: the program ends at once instead.
+    if (!LoadDllsFromTheSystemFolderOnly()) return 2;
+
     orvandi::Win32Platform platform;
     orvandi::Form1 form(platform);
     HWND hwnd = form.Create(instance);

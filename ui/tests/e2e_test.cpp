@@ -119,9 +119,14 @@ TEST(EndToEnd, RegistersEveryControlWithTheKeyboardAlone) {
         fs::copy_file(g_sample, app / L"OCX" / name);
         fs::remove(wow / name);
     }
-    // A regsvr32.exe beside the program and in its current folder that must never run.
+    // A regsvr32.exe beside the program and in its current folder that must never run, and DLLs
+    // that Windows loads for a window, beside the program, that must never load (the test runs
+    // with Wine told to search like Windows for these).
     fs::copy_file(g_planted, app / L"regsvr32.exe");
     fs::copy_file(g_planted, app / L"current" / L"regsvr32.exe");
+    const wchar_t* dlls[] = {L"uxtheme",   L"dwmapi",  L"version",
+                             L"cryptbase", L"propsys", L"textshaping"};
+    for (std::wstring dll : dlls) fs::copy_file(g_sample, app / (dll + L".dll"));
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\OrvandiSamples");
 
     Orvandi orvandi(app, app / L"current");
@@ -150,6 +155,7 @@ TEST(EndToEnd, RegistersEveryControlWithTheKeyboardAlone) {
                                                    L"2"}));
     }
     EXPECT_EQ(Record(L"regsvr32.exe", L"Planted"), L"(none)") << "the planted regsvr32 ran";
+    for (std::wstring dll : dlls) EXPECT_EQ(Record(dll + L".dll", L"Loaded"), L"(none)") << dll;
 }
 
 // A folder of more than 32767 files: loading reports the overflow in one message, then the

@@ -1,7 +1,8 @@
 // A sample ActiveX control file. It holds no control: registering it records how, as texts under
 // HKCU\Software\OrvandiSamples\<its file name>: Count (registrations so far), and of the last one
 // Path (where this file was loaded from), Host (the registering program), and that program's
-// Directory and Show (wShowWindow).
+// Directory and Show (wShowWindow). A copy planted under a system DLL's name records the program
+// that loaded it instead, as Loaded.
 #include <windows.h>
 
 #include <string>
@@ -18,7 +19,12 @@ std::wstring Path(HMODULE module) {
 }  // namespace
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) g_module = instance;
+    const std::wstring path = Path(g_module = instance), host = Path(nullptr);
+    if (reason == DLL_PROCESS_ATTACH && path.substr(path.size() - 4) == L".dll") {
+        const std::wstring key = L"Software\\OrvandiSamples\\" + path.substr(path.rfind(L'\\') + 1);
+        RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"Loaded", REG_SZ, host.c_str(),
+                        static_cast<DWORD>((host.size() + 1) * sizeof(wchar_t)));
+    }
     return TRUE;
 }
 
