@@ -5,8 +5,8 @@
 #include <cstdint>
 
 #include "core/entry_list.h"
+#include "core/platform.h"
 #include "core/text.h"
-#include "platform/platform.h"
 
 namespace orvandi {
 

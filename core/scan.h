@@ -2,8 +2,8 @@
 #pragma once
 
 #include "core/entry_list.h"
+#include "core/platform.h"
 #include "core/text.h"
-#include "platform/platform.h"
 
 namespace orvandi {
 

@@ -4,8 +4,8 @@
 
 #include <windows.h>
 
+#include "core/platform.h"
 #include "platform/handles_win.h"
-#include "platform/platform.h"
 
 namespace orvandi {
 

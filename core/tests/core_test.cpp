@@ -4,9 +4,9 @@
 #include <tuple>
 #include <vector>
 
+#include "core/platform.h"
 #include "core/registration.h"
 #include "core/scan.h"
-#include "platform/platform.h"
 
 namespace orvandi {
 namespace {
