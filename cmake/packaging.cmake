@@ -1,32 +1,28 @@
-# The release package: a ZIP holding Orvandi.exe, the empty OCX folder it lists its controls
-# from, and the Italian read-me.
-#   cmake --build --preset win32 --target package     (or: cd build/win32 && cpack)
+# The release package, made by cmake/package.py:
+#   cmake --build --preset win32 --target release
+# gives Orvandi-<version>-win32.zip and its .sha256 in the build folder. Configured with
+# -DORVANDI_SIGN_CERT=cert.pem -DORVANDI_SIGN_KEY=key.pem (and optionally
+# -DORVANDI_SIGN_TIMESTAMP_URL=url), Orvandi.exe is signed before it goes into the ZIP.
 # Include after the Orvandi target exists.
 
 # The version comes from the same header as the executable's VERSIONINFO.
 file(STRINGS ${PROJECT_SOURCE_DIR}/ui/res/version.h version_line
      REGEX "^#define ORVANDI_VERSION_STR \"[^\"]+\"")
 string(REGEX REPLACE ".*\"([^\"]+)\".*" "\\1" orvandi_version "${version_line}")
-if(NOT orvandi_version)
-    message(FATAL_ERROR "packaging: no ORVANDI_VERSION_STR in ui/res/version.h")
+
+set(ORVANDI_SIGN_CERT "" CACHE FILEPATH "PEM certificate to sign Orvandi.exe with")
+set(ORVANDI_SIGN_KEY "" CACHE FILEPATH "PEM private key of that certificate")
+set(ORVANDI_SIGN_TIMESTAMP_URL "" CACHE STRING "RFC 3161 time-stamp server for the signature")
+set(signing "")
+if(ORVANDI_SIGN_CERT OR ORVANDI_SIGN_KEY)
+    if(NOT ORVANDI_SIGN_CERT OR NOT ORVANDI_SIGN_KEY)
+        message(FATAL_ERROR "Signing needs both ORVANDI_SIGN_CERT and ORVANDI_SIGN_KEY")
+    endif()
+    set(signing ${ORVANDI_SIGN_CERT} ${ORVANDI_SIGN_KEY} ${ORVANDI_SIGN_TIMESTAMP_URL})
 endif()
 
-install(TARGETS Orvandi RUNTIME DESTINATION .)
-# The program lists <its folder>\OCX\*.ocx: ship the folder, empty, ready for the user's controls.
-install(DIRECTORY DESTINATION OCX)
-install(FILES ${PROJECT_SOURCE_DIR}/ui/res/LEGGIMI.txt DESTINATION .)
-
-if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-    set(orvandi_platform_tag win32)
-else()
-    set(orvandi_platform_tag win64)
-endif()
-
-set(CPACK_GENERATOR ZIP)
-set(CPACK_PACKAGE_NAME Orvandi)
-set(CPACK_PACKAGE_VENDOR Brivanto)
-set(CPACK_PACKAGE_VERSION ${orvandi_version})
-set(CPACK_PACKAGE_FILE_NAME Orvandi-${orvandi_version}-${orvandi_platform_tag})
-# Unzipped, everything sits in one folder named after the package.
-set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
-include(CPack)
+add_custom_target(release
+    COMMAND python3 ${PROJECT_SOURCE_DIR}/cmake/package.py $<TARGET_FILE:Orvandi>
+            ${PROJECT_SOURCE_DIR}/ui/res/LEGGIMI.txt ${orvandi_version} ${CMAKE_BINARY_DIR}
+            ${PROJECT_SOURCE_DIR} ${signing}
+    DEPENDS Orvandi VERBATIM)
