@@ -13,8 +13,9 @@ namespace {
 constexpr wchar_t kClassName[] = L"OrvandiForm1";
 constexpr wchar_t kCaption[] = L"TESSALUNE";
 
-// The layout is drawn in twips (1/1440 inch) and placed in pixels at the screen's DPI; at 96 dpi
-// every value falls on a whole pixel.
+// The layout is drawn in twips (1/1440 inch) and placed in pixels at the window's DPI, again
+// whenever the window moves to a monitor with another DPI; at 96 dpi every value falls on a whole
+// pixel.
 constexpr int kClientWidth = 4890;
 constexpr int kClientHeight = 3195;
 
@@ -75,6 +76,23 @@ Font CreateFormFont(int dpi, int weight, BYTE charset) {
                             DEFAULT_PITCH | FF_DONTCARE, L"MS Sans Serif"));
 }
 
+int Pixels(int twips, int dpi) { return MulDiv(twips, dpi, 1440); }
+
+// The DPI of the monitor the window is on, where Windows has per-monitor DPI (10 and later);
+// the screen's elsewhere.
+int WindowDpi(HWND hwnd) {
+    using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
+    static const auto getDpiForWindow =
+        reinterpret_cast<GetDpiForWindowFunction>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (hwnd != nullptr && getDpiForWindow != nullptr)
+        return static_cast<int>(getDpiForWindow(hwnd));
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi;
+}
+
 }  // namespace
 
 HWND Form1::Create(HINSTANCE instance) {
@@ -90,11 +108,8 @@ HWND Form1::Create(HINSTANCE instance) {
     wc.lpszClassName = kClassName;
     if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return nullptr;
 
-    HDC screen = GetDC(nullptr);
-    dpi_ = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-
-    RECT frame{0, 0, MulDiv(kClientWidth, dpi_, 1440), MulDiv(kClientHeight, dpi_, 1440)};
+    dpi_ = WindowDpi(nullptr);
+    RECT frame{0, 0, Pixels(kClientWidth, dpi_), Pixels(kClientHeight, dpi_)};
     AdjustWindowRectEx(&frame, kFormStyle, FALSE, 0);
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
@@ -110,6 +125,7 @@ LRESULT CALLBACK Form1::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
     if (message == WM_NCCREATE) {
         auto* form = static_cast<Form1*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
         form->hwnd_ = hwnd;
+        form->dpi_ = WindowDpi(hwnd);
         form->platform_.SetOwner(hwnd);
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
     }
@@ -144,6 +160,9 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case DM_GETDEFID:
             return Form_DefaultButton();
+        case WM_DPICHANGED:
+            Form_DpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+            return 0;
         case WM_DESTROY:
             PostQuitMessage(0);
             return 0;
@@ -152,23 +171,35 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 bool Form1::CreateControls() {
-    font_ = CreateFormFont(dpi_, FW_NORMAL, DEFAULT_CHARSET);
-    boldFont_ = CreateFormFont(dpi_, FW_BOLD, ANSI_CHARSET);
     for (const ControlLayout& c : kControls) {
-        HWND control =
-            CreateWindowExW(c.exStyle, c.className, c.text, WS_CHILD | WS_VISIBLE | c.style,
-                            MulDiv(c.container.left + c.left, dpi_, 1440),
-                            MulDiv(c.container.top + c.top, dpi_, 1440),
-                            MulDiv(c.width, dpi_, 1440), MulDiv(c.height, dpi_, 1440), hwnd_,
-                            reinterpret_cast<HMENU>(INT_PTR{c.id}), nullptr, nullptr);
-        if (control == nullptr) return false;
-        HFONT font = c.id == IDC_LABEL5 ? boldFont_.get() : font_.get();
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        if (!CreateWindowExW(c.exStyle, c.className, c.text, WS_CHILD | WS_VISIBLE | c.style, 0, 0,
+                             0, 0, hwnd_, reinterpret_cast<HMENU>(INT_PTR{c.id}), nullptr,
+                             nullptr)) {
+            return false;
+        }
     }
+    PlaceControls();
     list1_ = GetDlgItem(hwnd_, IDC_LIST1);
     labelSysdir_ = GetDlgItem(hwnd_, IDC_LABEL_SYSDIR);
     focus_ = list1_;
     return true;
+}
+
+// Places every control and gives it its font for the window's DPI. The fonts it replaces are
+// released once no control uses them.
+void Form1::PlaceControls() {
+    Font font = CreateFormFont(dpi_, FW_NORMAL, DEFAULT_CHARSET);
+    Font bold = CreateFormFont(dpi_, FW_BOLD, ANSI_CHARSET);
+    for (const ControlLayout& c : kControls) {
+        const int left = c.container.left + c.left, top = c.container.top + c.top;
+        HWND control = GetDlgItem(hwnd_, c.id);
+        SetWindowPos(control, nullptr, Pixels(left, dpi_), Pixels(top, dpi_), Pixels(c.width, dpi_),
+                     Pixels(c.height, dpi_), SWP_NOZORDER | SWP_NOACTIVATE);
+        HFONT chosen = c.id == IDC_LABEL5 ? bold.get() : font.get();
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(chosen), TRUE);
+    }
+    font_ = std::move(font);
+    boldFont_ = std::move(bold);
 }
 
 template <typename Handler>
@@ -229,6 +260,16 @@ void Form1::Form_Activate(bool active) {
 }
 
 void Form1::Form_GotFocus() { SetFocus(focus_); }
+
+// The window moved to a monitor with another DPI (Windows suggests where it goes, at the size
+// that keeps its look): everything is placed and lettered again for it. Marks, focus and the
+// list's scroll position stay as they are.
+void Form1::Form_DpiChanged(int dpi, const RECT& suggested) {
+    dpi_ = dpi;
+    SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    PlaceControls();
+}
 
 // Enter presses the focused button: the dialog keyboard handling of the message loop asks the
 // window for its default button and clicks it. Elsewhere Enter does nothing.

@@ -4,6 +4,11 @@
 
 #include <windows.h>
 
+// Windows 8.1 and later send this when the window moves to a monitor with another DPI.
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+
 #include "platform/platform_win.h"
 
 namespace orvandi {
@@ -24,6 +29,7 @@ class Form1 {
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     bool CreateControls();
+    void PlaceControls();
     // Runs an event handler; a failure that escapes it is reported here and goes no further.
     template <typename Handler>
     void Guarded(const char16_t* procedure, Handler&& handler);
@@ -35,6 +41,7 @@ class Form1 {
     void Form_Activate(bool active);
     void Form_GotFocus();
     LRESULT Form_DefaultButton();
+    void Form_DpiChanged(int dpi, const RECT& suggested);
 
     Win32Platform& platform_;
     HWND hwnd_ = nullptr;

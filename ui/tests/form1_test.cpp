@@ -68,15 +68,9 @@ class Form1Test : public testing::Test {
     HWND hwnd = nullptr;
 };
 
-TEST_F(Form1Test, ControlsHaveTheirTextsPlacesFontsAndAlignment) {
-    HDC screen = GetDC(nullptr);
-    ASSERT_EQ(GetDeviceCaps(screen, LOGPIXELSY), 96) << "the pixels below are for 96 dpi";
-    ReleaseDC(nullptr, screen);
-    RECT client;
-    GetClientRect(hwnd, &client);
-    EXPECT_EQ(TextOf(hwnd), L"TESSALUNE");
-    EXPECT_EQ(std::pair(client.right, client.bottom), std::pair(326L, 213L));
-
+// The layout as drawn in twips: at 96 dpi when the window opens, then again after it moves to
+// monitors of 144 and 192 dpi, where marks, focus and the list's scroll position stay.
+TEST_F(Form1Test, LaysOutItsControlsAtEveryDpi) {
     wchar_t windir[MAX_PATH];
     GetEnvironmentVariableW(L"windir", windir, MAX_PATH);
     const wchar_t* label4 =
@@ -85,43 +79,66 @@ TEST_F(Form1Test, ControlsHaveTheirTextsPlacesFontsAndAlignment) {
     const struct {
         int id;
         std::wstring text;
-        RECT place;  // in the window's client area
-        DWORD kind;  // SS_LEFT/SS_CENTER/SS_RIGHT, the kind of button, or of list
+        int left, top, width, height;  // twips, in the window's client area
+        DWORD kind;                    // SS_LEFT/SS_CENTER/SS_RIGHT, or the kind of button or list
         LONG weight;
     } rows[] = {
-        {IDC_LABEL2, L"un programma di Brivanto", {176, 0, 321, 17}, SS_RIGHT, 400},
-        {IDC_LABEL_SYSDIR, windir + std::wstring(L"\\SYSTEM32"), {136, 24, 321, 41}, SS_RIGHT, 400},
-        {IDC_LABEL4, label4, {168, 56, 313, 145}, SS_CENTER, 400},
-        {IDC_LABEL5, L"CARTELLA SYSTEM:", {8, 24, 137, 41}, SS_LEFT, 700},
-        {IDC_FRAME1, L"Elenco OCX", {0, 40, 161, 209}, BS_GROUPBOX, 400},
-        {IDC_LIST1, L"", {8, 56, 153, 164}, LBS_MULTIPLESEL, 400},
-        {IDC_COMMAND1, L"SELEZIONA TUTTI", {8, 176, 153, 201}, BS_PUSHBUTTON, 400},
-        {IDC_FRAME2, L"", {160, 160, 321, 209}, BS_GROUPBOX, 400},
-        {IDC_COMMAND2, L"REGISTRA SELEZIONATI", {168, 176, 313, 201}, BS_PUSHBUTTON, 400},
+        {IDC_LABEL2, L"un programma di Brivanto", 2640, 0, 2175, 255, SS_RIGHT, 400},
+        {IDC_LABEL_SYSDIR, windir + std::wstring(L"\\SYSTEM32"), 2040, 360, 2775, 255, SS_RIGHT,
+         400},
+        {IDC_LABEL4, label4, 2520, 840, 2175, 1335, SS_CENTER, 400},
+        {IDC_LABEL5, L"CARTELLA SYSTEM:", 120, 360, 1935, 255, SS_LEFT, 700},
+        {IDC_FRAME1, L"Elenco OCX", 0, 600, 2415, 2535, BS_GROUPBOX, 400},
+        {IDC_LIST1, L"", 120, 840, 2175, 1620, LBS_MULTIPLESEL, 400},
+        {IDC_COMMAND1, L"SELEZIONA TUTTI", 120, 2640, 2175, 375, BS_PUSHBUTTON, 400},
+        {IDC_FRAME2, L"", 2400, 2400, 2415, 735, BS_GROUPBOX, 400},
+        {IDC_COMMAND2, L"REGISTRA SELEZIONATI", 2520, 2640, 2175, 375, BS_PUSHBUTTON, 400},
     };
-    std::vector<std::wstring> texts;
-    HWND child = GetWindow(hwnd, GW_CHILD);  // children in creation order
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.id);
-        EXPECT_EQ(GetDlgCtrlID(child), row.id);
-        child = GetWindow(child, GW_HWNDNEXT);
-        HWND control = Control(row.id);
-        texts.push_back(row.id == IDC_LABEL_SYSDIR ? L"Label4" : row.text);
-        EXPECT_EQ(TextOf(control), row.text);
-        RECT place;
-        GetWindowRect(control, &place);
-        MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&place), 2);
-        EXPECT_TRUE(EqualRect(&place, &row.place)) << place.left << "," << place.top;
-        EXPECT_EQ(GetWindowLongW(control, GWL_STYLE) & 0xF, row.kind);
-        LOGFONTW font{};
-        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof font,
-                   &font);
-        EXPECT_STREQ(font.lfFaceName, L"MS Sans Serif");
-        EXPECT_EQ(font.lfHeight, -11);  // 8.25 points at 96 dpi
-        EXPECT_EQ(font.lfWeight, row.weight);
-        EXPECT_FALSE(font.lfItalic || font.lfUnderline || font.lfStrikeOut);
-        EXPECT_TRUE(row.weight == 400 || font.lfCharSet == ANSI_CHARSET);
+    EXPECT_EQ(TextOf(hwnd), L"TESSALUNE");
+    HWND list = Control(IDC_LIST1);
+    for (int i = 0; i < 20; ++i) SendMessageW(list, LB_ADDSTRING, 0, LPARAM(L"x.ocx"));
+    SendMessageW(list, LB_SETSEL, TRUE, 3);
+    SendMessageW(list, LB_SETTOPINDEX, 5, 0);
+    SetFocus(Control(IDC_COMMAND2));
+    for (int dpi : {96, 144, 192}) {
+        SCOPED_TRACE(dpi);
+        const auto px = [dpi](int twips) { return MulDiv(twips, dpi, 1440); };
+        RECT place{0, 0, px(4890), px(3195)};
+        if (dpi != 96) {  // Windows suggests the frame that keeps the client area's look
+            AdjustWindowRectEx(&place, GetWindowLongW(hwnd, GWL_STYLE), FALSE, 0);
+            SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), LPARAM(&place));
+        }
+        GetClientRect(hwnd, &place);
+        EXPECT_EQ(place.right, px(4890)) << "client width";
+        EXPECT_EQ(place.bottom, px(3195)) << "client height";
+        HWND child = GetWindow(hwnd, GW_CHILD);  // children in creation order
+        for (const auto& row : rows) {
+            SCOPED_TRACE(row.id);
+            EXPECT_EQ(GetDlgCtrlID(child), row.id);
+            child = GetWindow(child, GW_HWNDNEXT);
+            HWND control = Control(row.id);
+            EXPECT_EQ(TextOf(control), row.text);
+            EXPECT_EQ(GetWindowLongW(control, GWL_STYLE) & 0xF, row.kind);
+            GetWindowRect(control, &place);
+            MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&place), 2);
+            const RECT table{px(row.left), px(row.top), px(row.left) + px(row.width),
+                             px(row.top) + px(row.height)};
+            EXPECT_TRUE(EqualRect(&place, &table)) << place.left << "," << place.top;
+            LOGFONTW font{};
+            GetObjectW(HFONT(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof font, &font);
+            EXPECT_STREQ(font.lfFaceName, L"MS Sans Serif");
+            EXPECT_EQ(font.lfHeight, -px(165));  // 8.25 points
+            EXPECT_EQ(font.lfWeight, row.weight);
+            EXPECT_FALSE(font.lfItalic || font.lfUnderline || font.lfStrikeOut);
+            EXPECT_TRUE(row.weight == 400 || font.lfCharSet == ANSI_CHARSET);
+        }
+        EXPECT_EQ(SendMessageW(list, LB_GETSELCOUNT, 0, 0), 1);
+        EXPECT_EQ(SendMessageW(list, LB_GETSEL, 3, 0), 1);
+        EXPECT_EQ(SendMessageW(list, LB_GETTOPINDEX, 0, 0), 5);
+        EXPECT_EQ(GetFocus(), Control(IDC_COMMAND2));
     }
+    std::vector<std::wstring> texts;
+    for (const auto& row : rows) texts.push_back(row.id == IDC_LABEL_SYSDIR ? L"Label4" : row.text);
     EXPECT_EQ(g_created, texts) << "Label_sysdir is created as Label4, filled in at load";
 }
 

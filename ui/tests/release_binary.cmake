@@ -17,7 +17,8 @@ foreach(expected [["\020\020\020\000", 1, 4,]] "Has 1 elements" [[BLOCK "041004B
         [[VALUE "Translation", 0x410, 1200]] [[VALUE "FileVersion", "1.00"]]
         [[VALUE "ProductVersion", "1.00"]] [[VALUE "ProductName", "Orvandi"]]
         [[VALUE "InternalName", "Orvandi"]] [[VALUE "OriginalFilename", "Orvandi.exe"]]
-        "1 24 /* RT_MANIFEST */" [[level=""requireAdministrator""]])
+        "1 24 /* RT_MANIFEST */" [[level=""requireAdministrator""]]
+        ">PerMonitorV2, PerMonitor</dpiAwareness>")
     string(FIND "${resources}" "${expected}" at)
     if(at EQUAL -1)
         list(APPEND problems "no resource with '${expected}'")
