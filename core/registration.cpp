@@ -21,10 +21,10 @@ bool StepFails(Step&& step) {
 // named once, so "Ok" never goes below zero.
 void RegisterEntry(Platform& platform, const Text& name, const Text& applicationFolder,
                    const Text& systemFolder, RunTally& tally) {
-    bool failed = StepFails([&] {
-        platform.CopyFile(applicationFolder + u"\\OCX\\" + name, systemFolder + u"\\" + name);
-    });
-    failed |= StepFails([&] { platform.Launch(RegistrationCommand(name), kWindowMinimizedFocus); });
+    const Text copy = systemFolder + u"\\" + name;
+    bool failed =
+        StepFails([&] { platform.CopyFile(applicationFolder + u"\\OCX\\" + name, copy); });
+    failed |= StepFails([&] { platform.Launch(RegistrationCommand(copy), kWindowMinimizedFocus); });
     failed |= StepFails([&] { tally.processed = Add16(tally.processed, 1); });
     if (failed) {
         tally.failures = Add16(tally.failures, 1);
@@ -59,11 +59,12 @@ void RunRegistration(Platform& platform, EntryList& list, const Text& applicatio
     }
 }
 
-Text RegistrationCommand(const Text& name) {
-    // A blank would split the name into several arguments, and a part such as "-u" would be read
-    // as a switch. Names cannot contain quotes, so quoting is always safe.
-    const bool hasBlank = name.find_first_of(u" \t") != Text::npos;
-    return u"regsvr32 /s " + (hasBlank ? u"\"" + name + u"\"" : name);
+Text RegistrationCommand(const Text& copy) {
+    // The full path of the copy: a bare name would be looked for along the DLL search, PATH
+    // included, so an elevated regsvr32 could register a same-named file from anywhere when the
+    // copy failed. Always in quotes: a blank would split the path into several arguments. (A
+    // name cannot hold a quote, and one starting with "-" is no switch once it follows a folder.)
+    return u"regsvr32 /s \"" + copy + u"\"";
 }
 
 Text FormatRunSummary(std::int16_t processed, std::int16_t failures, const Text& failedNames) {

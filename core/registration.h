@@ -17,15 +17,15 @@ struct RunTally {
 };
 
 // Visits the marked entries in index order: copies applicationFolder\OCX\name to
-// systemFolder\name and launches "regsvr32 /s name". Failures of one entry are counted (once per
-// entry) and the run goes on; a failure before the first marked entry ends the run with the
+// systemFolder\name and launches regsvr32 for that copy. Failures of one entry are counted (once
+// per entry) and the run goes on; a failure before the first marked entry ends the run with the
 // unexpected-failure message instead of the summary. A failure the run does not capture (one
 // after the first marked entry, outside an entry's own steps) leaves it as a Failure.
 void RunRegistration(Platform& platform, EntryList& list, const Text& applicationFolder,
                      const Text& systemFolder);
 
-// The command line that registers one entry: the bare name, quoted when it holds a blank.
-Text RegistrationCommand(const Text& name);
+// The command line that registers one entry's copy: regsvr32 /s "<the copy's full path>".
+Text RegistrationCommand(const Text& copy);
 
 Text FormatRunSummary(std::int16_t processed, std::int16_t failures, const Text& failedNames);
 

@@ -84,25 +84,29 @@ TEST(RunRegistration, CopiesLaunchesCountsAndReports) {
     const Text error = u"Message Error 5 (Denied) in procedure Command2_Click of Form Form1\n";
     const struct {
         const char* what;
-        std::vector<bool> marks;  // of A.ocx, "B c.ocx", C.ocx
+        std::vector<bool> marks;  // of A.ocx, "-u b.ocx", à.ocx
         std::vector<Text> failing;
         Text log;
     } rows[] = {
         {"nothing marked", {0, 0, 0}, {}, u"Pointer 11\nPointer 1\nMessage " + kZero + u"\n"},
-        {"the marked ones, in order, a blank quoted",
+        {"the marked ones, in order, each copy registered by its whole path, quoted",
          {0, 1, 1},
          {},
-         u"Pointer 11\nCopy C:\\App\\OCX\\B c.ocx > C:\\S\\B c.ocx\n"
-         u"Launch regsvr32 /s \"B c.ocx\" @2\nCopy C:\\App\\OCX\\C.ocx > C:\\S\\C.ocx\n"
-         u"Launch regsvr32 /s C.ocx @2\nPointer 1\nMessage operazione completata\r\n"
+         u"Pointer 11\nCopy C:\\App\\OCX\\-u b.ocx > C:\\W S\\-u b.ocx\n"
+         u"Launch regsvr32 /s \"C:\\W S\\-u b.ocx\" @2\n"
+         u"Copy C:\\App\\OCX\\\u00e0.ocx > C:\\W S\\\u00e0.ocx\n"
+         u"Launch regsvr32 /s \"C:\\W S\\\u00e0.ocx\" @2\nPointer 1\nMessage operazione "
+         u"completata\r\n"
          u"Totali : 2\r\nOk : 2\r\nNo : 0\r\noperazione completata con successo\n"},
         {"a failed copy is still launched; two failed steps count once",
          {1, 0, 1},
-         {u"Copy C:\\App\\OCX\\A", u"OCX\\C", u"/s C"},
-         u"Pointer 11\nCopy C:\\App\\OCX\\A.ocx > C:\\S\\A.ocx\nLaunch regsvr32 /s A.ocx @2\n"
-         u"Copy C:\\App\\OCX\\C.ocx > C:\\S\\C.ocx\nLaunch regsvr32 /s C.ocx @2\nPointer 1\n"
+         {u"Copy C:\\App\\OCX\\A", u"OCX\\\u00e0", u"\u00e0.ocx\""},
+         u"Pointer 11\nCopy C:\\App\\OCX\\A.ocx > C:\\W S\\A.ocx\n"
+         u"Launch regsvr32 /s \"C:\\W S\\A.ocx\" @2\n"
+         u"Copy C:\\App\\OCX\\\u00e0.ocx > C:\\W S\\\u00e0.ocx\n"
+         u"Launch regsvr32 /s \"C:\\W S\\\u00e0.ocx\" @2\nPointer 1\n"
          u"Message operazione completata\r\nTotali : 2\r\nOk : 0\r\nNo : 2\r\n"
-         u"non sono riuscito a fare i seguenti: A.ocx\r\nC.ocx\r\n\n"},
+         u"non sono riuscito a fare i seguenti: A.ocx\r\n\u00e0.ocx\r\n\n"},
         {"the hourglass failing ends the run",
          {1, 1, 1},
          {u"Pointer 11"},
@@ -119,10 +123,10 @@ TEST(RunRegistration, CopiesLaunchesCountsAndReports) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         Fake fake;
-        fake.names = {u"A.ocx", u"B c.ocx", u"C.ocx"};
+        fake.names = {u"A.ocx", u"-u b.ocx", u"\u00e0.ocx"};
         fake.marks = row.marks;
         for (const Text& part : row.failing) fake.failures.push_back({part, {5, u"Denied"}});
-        RunRegistration(fake, fake, u"C:\\App", u"C:\\S");
+        RunRegistration(fake, fake, u"C:\\App", u"C:\\W S");
         EXPECT_EQ(fake.log, row.log);
         EXPECT_EQ(fake.marks, row.marks) << "a run never changes the marks";
     }
