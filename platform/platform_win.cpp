@@ -195,7 +195,7 @@ Text Win32Platform::EndListing() {
 Text Win32Platform::GetEnvironment(const Text& name) { return Environment(name); }
 
 // Copies to a temporary file beside the destination and moves that over the destination in one
-// step, so the destination is always either the old file or the whole new one. Under Wine 8 a
+// step, so the destination is always either the old file or the whole new one. Under Wine a
 // missing source fails with 2 (ERROR_FILE_NOT_FOUND) and a destination held open without sharing
 // with 5 (ERROR_ACCESS_DENIED, from the move; a plain CopyFileW onto it gives 32,
 // ERROR_SHARING_VIOLATION).
@@ -205,19 +205,36 @@ void Win32Platform::CopyFile(const Text& source, const Text& destination) {
     wchar_t temporary[MAX_PATH];
     if (!GetTempFileNameW(Wide(folder), L"orv", 0, temporary)) throw LastFailure();
 
-    // Removes the temporary unless it has become the destination (CopyFileW gives it the
-    // source's attributes, read-only perhaps, hence the reset before deleting).
+    // Removes the temporary unless it has become the destination.
     struct Temporary {
         const wchar_t* path;
         bool kept = false;
         ~Temporary() {
             if (kept) return;
-            SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL);
+            SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL);  // it may be read-only
             DeleteFileW(path);
         }
     } guard{temporary};
     if (!::CopyFileW(Wide(source), temporary, FALSE)) throw LastFailure();
-    if (!MoveFileExW(temporary, Wide(destination), MOVEFILE_REPLACE_EXISTING)) throw LastFailure();
+    // Windows gives the copy the source's attributes: a control shipped read-only (from a CD, say)
+    // would land read-only in the system folder, and no later run could replace it.
+    const DWORD attributes = GetFileAttributesW(temporary);
+    const DWORD writable = attributes & ~FILE_ATTRIBUTE_READONLY;
+    if (attributes == INVALID_FILE_ATTRIBUTES ||
+        !SetFileAttributesW(temporary, writable ? writable : FILE_ATTRIBUTE_NORMAL)) {
+        throw LastFailure();
+    }
+    // The data reaches the disk before the rename does, so that a power cut cannot leave the
+    // rename done and the new file's data missing (a control full of zeros).
+    if (const FileHandle written{
+            CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr)};
+        !written || !FlushFileBuffers(written.get())) {
+        throw LastFailure();
+    }
+    if (!MoveFileExW(temporary, Wide(destination),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        throw LastFailure();
+    }
     guard.kept = true;
 }
 
