@@ -153,7 +153,7 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (Form_SetCursor()) return TRUE;
             break;
         case WM_ACTIVATE:
-            Form_Activate(LOWORD(wParam) != WA_INACTIVE);
+            Form_Activate(LOWORD(wParam) != WA_INACTIVE, HIWORD(wParam) != 0);
             return 0;
         case WM_SETFOCUS:
             Form_GotFocus();
@@ -253,10 +253,12 @@ bool Form1::Form_SetCursor() {
 }
 
 // Focus returns to the control that had it when the window was last deactivated (the list at
-// first), as in a dialog box.
-void Form1::Form_Activate(bool active) {
+// first), as in a dialog box. The message is not passed on: Windows' own handling would give the
+// focus to the window itself, and Tab, Space and Enter would do nothing until a click.
+void Form1::Form_Activate(bool active, bool minimized) {
     HWND focused = GetFocus();
     if (!active && focused != nullptr && IsChild(hwnd_, focused)) focus_ = focused;
+    if (active && !minimized) SetFocus(focus_);
 }
 
 void Form1::Form_GotFocus() { SetFocus(focus_); }

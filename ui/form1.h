@@ -38,7 +38,7 @@ class Form1 {
     void Command1_Click();
     void Command2_Click();
     bool Form_SetCursor();
-    void Form_Activate(bool active);
+    void Form_Activate(bool active, bool minimized);
     void Form_GotFocus();
     LRESULT Form_DefaultButton();
     void Form_DpiChanged(int dpi, const RECT& suggested);

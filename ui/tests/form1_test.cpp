@@ -163,6 +163,15 @@ TEST_F(Form1Test, EntriesEnterAndClicks) {
     EXPECT_EQ(Marks(), std::vector<int>(3, 1)) << "Enter on SELEZIONA TUTTI";
 }
 
+// Back from another window (Alt+Tab), the focus is where the user left it.
+TEST_F(Form1Test, FocusComesBackWhenTheWindowIsActivated) {
+    SetFocus(Control(IDC_COMMAND2));
+    SendMessageW(hwnd, WM_ACTIVATE, WA_INACTIVE, 0);
+    SetFocus(nullptr);
+    SendMessageW(hwnd, WM_ACTIVATE, WA_ACTIVE, 0);
+    EXPECT_EQ(GetFocus(), Control(IDC_COMMAND2));
+}
+
 TEST_F(Form1Test, ShowsTheHourglassWhileTheProgramAsksForIt) {
     HWND list = Control(IDC_LIST1);
     for (const auto& [pointer, cursor] : {std::pair{11, IDC_WAIT}, std::pair{1, IDC_ARROW}}) {
