@@ -1,8 +1,6 @@
-// A sample ActiveX control file. It holds no control: registering it records how, as texts under
-// HKCU\Software\OrvandiSamples\<its file name>: Count (registrations so far), and of the last one
-// Path (where this file was loaded from), Host (the registering program), and that program's
-// Directory and Show (wShowWindow). A copy planted under a system DLL's name records the program
-// that loaded it instead, as Loaded.
+// A sample ActiveX control: each registration adds a line to HKCU\Software\OrvandiSamples\<its
+// file name>\Registered (its own path, the registering program, that one's folder and show
+// state). A copy planted under a system DLL's name adds the program that loads it to Loaded.
 #include <windows.h>
 
 #include <string>
@@ -16,37 +14,36 @@ std::wstring Path(HMODULE module) {
     return std::wstring(path, GetModuleFileNameW(module, path, MAX_PATH));
 }
 
+void AddLine(const wchar_t* value, const std::wstring& line) {
+    const std::wstring self = Path(g_module);
+    const std::wstring key = L"Software\\OrvandiSamples\\" + self.substr(self.rfind(L'\\') + 1);
+    wchar_t lines[4096] = L"";
+    DWORD size = sizeof lines;
+    RegGetValueW(HKEY_CURRENT_USER, key.c_str(), value, RRF_RT_REG_SZ, nullptr, lines, &size);
+    const std::wstring text = lines + line + L"\n";
+    RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), value, REG_SZ, text.c_str(),
+                    static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
 }  // namespace
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    const std::wstring path = Path(g_module = instance), host = Path(nullptr);
-    if (reason == DLL_PROCESS_ATTACH && path.substr(path.size() - 4) == L".dll") {
-        const std::wstring key = L"Software\\OrvandiSamples\\" + path.substr(path.rfind(L'\\') + 1);
-        RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"Loaded", REG_SZ, host.c_str(),
-                        static_cast<DWORD>((host.size() + 1) * sizeof(wchar_t)));
+    g_module = instance;
+    const std::wstring self = Path(instance);
+    if (reason == DLL_PROCESS_ATTACH && self.substr(self.size() - 4) == L".dll") {
+        AddLine(L"Loaded", Path(nullptr));
     }
     return TRUE;
 }
 
 extern "C" HRESULT WINAPI DllRegisterServer() {
-    const std::wstring path = Path(g_module);
-    const std::wstring key = L"Software\\OrvandiSamples\\" + path.substr(path.rfind(L'\\') + 1);
-    wchar_t count[16] = L"0", folder[MAX_PATH];
-    DWORD size = sizeof count;
-    RegGetValueW(HKEY_CURRENT_USER, key.c_str(), L"Count", RRF_RT_REG_SZ, nullptr, count, &size);
+    wchar_t folder[MAX_PATH];
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     GetStartupInfoW(&startup);
     const bool shown = startup.dwFlags & STARTF_USESHOWWINDOW;
-    const std::pair<const wchar_t*, std::wstring> values[] = {
-        {L"Count", std::to_wstring(_wtoi(count) + 1)},
-        {L"Path", path},
-        {L"Host", Path(nullptr)},
-        {L"Directory", std::wstring(folder, GetCurrentDirectoryW(MAX_PATH, folder))},
-        {L"Show", shown ? std::to_wstring(startup.wShowWindow) : L"none"}};
-    for (const auto& [name, text] : values) {
-        RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), name, REG_SZ, text.c_str(),
-                        static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-    }
+    AddLine(L"Registered", Path(g_module) + L" | " + Path(nullptr) + L" | " +
+                               std::wstring(folder, GetCurrentDirectoryW(MAX_PATH, folder)) +
+                               L" | " + (shown ? std::to_wstring(startup.wShowWindow) : L"-"));
     return S_OK;
 }

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# A release packaged with a throwaway certificate: osslsigncode verifies the Orvandi.exe inside the
-# ZIP, and that program still shows its window under Wine WoW64. A key that does not belong to the
-# certificate, or one that is missing, stops the packaging with a message that names the file.
+# A release packaged with a throwaway certificate verifies, inside the ZIP, and still shows its
+# window under WoW64. A wrong or missing key stops the packaging with a message naming the file.
 #   signed_release.sh PROJECT_DIR SESSION_DIR
 set -euo pipefail
 work=$1/build/win32-signed  # inside the project, which the test machine shares
