@@ -3,11 +3,13 @@
 # version block and manifest (read back from its resources).
 #   cmake -DEXE=Orvandi.exe -DTOOLS=i686-w64-mingw32- -P release_binary.cmake
 cmake_minimum_required(VERSION 3.25)
+set(ENV{TZ} UTC)  # objdump shows the link time (none: 0) in local time
 execute_process(COMMAND ${TOOLS}objdump -p ${EXE} OUTPUT_VARIABLE headers COMMAND_ERROR_IS_FATAL ANY)
 execute_process(COMMAND ${TOOLS}windres -i ${EXE} -O rc OUTPUT_VARIABLE resources
                 COMMAND_ERROR_IS_FATAL ANY)
 set(problems "")
-foreach(expected "file format pei-i386" "Subsystem[ \t]+0*2[ \t]" [[\\020\\020\\020\\000", 1, 4,]]
+foreach(expected "file format pei-i386" "Subsystem[ \t]+0*2[ \t]" "Time/Date[ \t]+Thu Jan  1 00:00:00 1970"
+        [[\\020\\020\\020\\000", 1, 4,]]
         "Has 1 elements" [[BLOCK "041004B0"]] [[VALUE "Translation", 0x410, 1200]]
         [[VALUE "FileVersion", "1.00"]] [[VALUE "ProductVersion", "1.00"]]
         [[VALUE "ProductName", "Orvandi"]] [[VALUE "InternalName", "Orvandi"]]

@@ -16,7 +16,10 @@ package() {
 package "$1" other.pem | grep -F "package: the key $work/other.pem does not belong to"
 package "$1" missing.pem | grep -F "package: cannot read $work/missing.pem"
 package "$1" key.pem | grep -F "(signed)"
+(cd build && sha256sum -c Orvandi-1.00-win32.zip.sha256)
+commit=$(TZ=UTC date -d "@${SOURCE_DATE_EPOCH:-$(git -C "$1" log -1 --format=%ct)}" +%Y%m%d.%H%M%S)
+TZ=UTC unzip -Z -T build/Orvandi-1.00-win32.zip | grep -c " $commit Orvandi-1.00-win32/" | grep -x 3
 rm -rf zip && unzip -q -d zip build/Orvandi-1.00-win32.zip
 osslsigncode verify -CAfile cert.pem -in zip/Orvandi-1.00-win32/Orvandi.exe | grep -x Succeeded
 "$1/tools/wine-vm" sh "$2" "cd '$work/zip/Orvandi-1.00-win32' && { /usr/lib/wine/wine64 Orvandi.exe &
-    timeout 120 xdotool search --sync --name '^TESSALUNE\$' && kill \$!; }"
+    timeout 120 sh -c 'until xdotool search --name ^TESSALUNE\$; do sleep 1; done' && kill \$!; }"
