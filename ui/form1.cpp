@@ -85,8 +85,9 @@ int WindowDpi(HWND hwnd) {
     static const auto getDpiForWindow =
         reinterpret_cast<GetDpiForWindowFunction>(reinterpret_cast<void*>(
             GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
-    if (hwnd != nullptr && getDpiForWindow != nullptr)
+    if (hwnd != nullptr && getDpiForWindow != nullptr) {
         return static_cast<int>(getDpiForWindow(hwnd));
+    }
     HDC screen = GetDC(nullptr);
     const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
     ReleaseDC(nullptr, screen);
