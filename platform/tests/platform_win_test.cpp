@@ -108,6 +108,7 @@ TEST_F(Win32PlatformTest, CopyFileReplacesTheDestinationWholeOrNotAtAll) {
 // (a planted regsvr32.exe is never run: see the end-to-end test).
 TEST_F(Win32PlatformTest, LaunchFindsProgramsOnPathToo) {
     wchar_t system[MAX_PATH];
+    fs::remove(folder / L"orvandi-cmd.exe");  // TearDown may not remove it while it still runs
     fs::copy_file(
         fs::path(std::wstring(system, GetSystemDirectoryW(system, MAX_PATH))) / L"cmd.exe",
         folder / L"orvandi-cmd.exe");
