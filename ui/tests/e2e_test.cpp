@@ -52,10 +52,6 @@ std::wstring Label() {
     return std::wstring(windir, GetEnvironmentVariableW(L"windir", windir, MAX_PATH)) +
            L"\\SYSTEM32";
 }
-fs::path Folder(UINT(WINAPI* get)(LPWSTR, UINT)) {
-    wchar_t path[MAX_PATH];
-    return std::wstring(path, get(path, MAX_PATH));
-}
 
 // Orvandi.exe started from `folder` in `current`. Closing its window ends it.
 struct Orvandi {
@@ -103,9 +99,10 @@ struct Orvandi {
 
 // Marks everything and runs with the keyboard alone; the real regsvr32 registers each copy.
 TEST(EndToEnd, RegistersEveryControlWithTheKeyboardAlone) {
-    wchar_t temp[MAX_PATH];
-    const fs::path app = fs::path(std::wstring(temp, GetTempPathW(MAX_PATH, temp))) / L"e2e";
-    const fs::path system = Folder(GetSystemDirectoryW), wow = Folder(GetSystemWow64DirectoryW);
+    wchar_t path[MAX_PATH];
+    const fs::path app = fs::path(std::wstring(path, GetTempPathW(MAX_PATH, path))) / L"e2e";
+    const fs::path system = std::wstring(path, GetSystemDirectoryW(path, MAX_PATH));
+    const fs::path wow = std::wstring(path, GetSystemWow64DirectoryW(path, MAX_PATH));
     const std::vector<std::wstring> names = {L"Alfa.ocx", L"My Control.ocx", L"Contr\u00f4le.ocx"};
     fs::remove_all(app);
     fs::create_directories(app / L"OCX");
@@ -152,8 +149,7 @@ TEST(EndToEnd, RegistersEveryControlWithTheKeyboardAlone) {
 // A folder of more than 32767 files: loading reports the overflow in one message, then the
 // window opens with the first 32767 entries and the system folder already shown.
 TEST(EndToEnd, OpensAFolderOfMoreThan32767FilesAfterTheOverflowMessage) {
-    // Not copy_options::overwrite_existing: MinGW's libstdc++ 12 then fails with "File exists"
-    // on any existing target (Windows gives no inode numbers, so every two files look alike).
+    // (overwrite_existing fails with MinGW's libstdc++ 12: without inodes, all files look alike)
     fs::remove(g_full / L"Orvandi.exe");
     fs::copy_file(g_orvandi, g_full / L"Orvandi.exe");
     Orvandi orvandi(g_full, g_full);
