@@ -4,11 +4,6 @@
 
 #include <windows.h>
 
-// Windows 8.1 and later send this when the window moves to a monitor with another DPI.
-#ifndef WM_DPICHANGED
-#define WM_DPICHANGED 0x02E0
-#endif
-
 #include "platform/platform_win.h"
 
 namespace orvandi {
