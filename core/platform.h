@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "core/failure.h"
 #include "core/text.h"
@@ -24,6 +25,15 @@ inline constexpr int kWindowMinimizedFocus = 2;
 // Attribute value for ListFirst that admits plain files only.
 inline constexpr int kListPlainFiles = 0;
 
+// What decides whether a control file may replace the copy in the system folder. A version is the
+// fixed file version of the file's version resource, most significant word first.
+struct CopyFacts {
+    bool sourceIsControl = false;  // a whole 32-bit (i386) Windows DLL
+    std::optional<std::uint64_t> sourceVersion;
+    std::optional<std::uint64_t> destinationVersion;
+    bool sameBytes = false;  // the destination holds exactly the source's bytes
+};
+
 class Platform {
   public:
     virtual ~Platform() = default;
@@ -35,13 +45,21 @@ class Platform {
     // the folder does not exist).
     virtual Text ListFirst(const Text& pattern, int attributes) = 0;
     virtual Text ListNext() = 0;
+    // Ends the listing in progress, if any.
+    virtual void ListClose() = 0;
     // The variable's value, or the empty text when it is not set.
     virtual Text GetEnvironment(const Text& name) = 0;
+    // Reads the facts about a source and the destination it would be copied to. Raises a Failure
+    // when the source cannot be read; a destination that is missing or cannot be read has no
+    // version and differs.
+    virtual CopyFacts InspectCopy(const Text& source, const Text& destination) = 0;
     // Copies source over destination, replacing an existing file.
     virtual void CopyFile(const Text& source, const Text& destination) = 0;
     // Starts the program named by the command line's first word, with the rest as its arguments,
     // and returns at once with a task number.
     virtual std::int32_t Launch(const Text& commandLine, int windowStyle) = 0;
+    // The system's own text for an error number.
+    virtual Text ErrorText(std::int32_t number) = 0;
     // A modal message box with an OK button, no icon and the application title as caption.
     virtual void ShowMessage(const Text& text) = 0;
     // Sets the mouse pointer shown over the main window.

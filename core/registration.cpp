@@ -1,6 +1,7 @@
 #include "core/registration.h"
 
 #include "core/failure.h"
+#include "core/placement.h"
 
 namespace orvandi {
 namespace {
@@ -17,14 +18,19 @@ bool StepFails(Step&& step) {
     }
 }
 
-// Copy, launch, count. An entry with any failed step is counted once among the failures and
-// named once, so "Ok" never goes below zero.
+// Copy (or keep what is there), launch, count. A refused file is not launched; a failed copy still
+// is. An entry with any failed step is counted once among the failures and named once, so "Ok"
+// never goes below zero.
 void RegisterEntry(Platform& platform, const Text& name, const Text& applicationFolder,
                    const Text& systemFolder, RunTally& tally) {
     const Text copy = systemFolder + u"\\" + name;
-    bool failed =
-        StepFails([&] { platform.CopyFile(applicationFolder + u"\\OCX\\" + name, copy); });
-    failed |= StepFails([&] { platform.Launch(RegistrationCommand(copy), kWindowMinimizedFocus); });
+    const PlacementResult placed =
+        PlaceControl(platform, applicationFolder + u"\\OCX\\" + name, copy);
+    bool failed = placed.failure.has_value();
+    if (placed.placement != Placement::kRefuse) {
+        failed |=
+            StepFails([&] { platform.Launch(RegistrationCommand(copy), kWindowMinimizedFocus); });
+    }
     failed |= StepFails([&] { tally.processed = Add16(tally.processed, 1); });
     if (failed) {
         tally.failures = Add16(tally.failures, 1);

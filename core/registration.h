@@ -16,11 +16,12 @@ struct RunTally {
     Text failedNames;  // each failed entry's name followed by CRLF
 };
 
-// Visits the marked entries in index order: copies applicationFolder\OCX\name to
-// systemFolder\name and launches regsvr32 for that copy. Failures of one entry are counted (once
-// per entry) and the run goes on; a failure before the first marked entry ends the run with the
-// unexpected-failure message instead of the summary. A failure the run does not capture (one
-// after the first marked entry, outside an entry's own steps) leaves it as a Failure.
+// Visits the marked entries in index order: places applicationFolder\OCX\name as
+// systemFolder\name (see PlaceControl) and launches regsvr32 for that copy, unless the file was
+// refused. Failures of one entry are counted (once per entry) and the run goes on; a failure before
+// the first marked entry ends the run with the unexpected-failure message instead of the summary. A
+// failure the run does not capture (one after the first marked entry, outside an entry's own steps)
+// leaves it as a Failure.
 void RunRegistration(Platform& platform, EntryList& list, const Text& applicationFolder,
                      const Text& systemFolder);
 

@@ -6,6 +6,11 @@ namespace orvandi {
 
 void ScanControlFiles(Platform& platform, const Text& applicationFolder, EntryList& list) {
     const Text pattern = applicationFolder + u"\\OCX\\*.ocx";
+    // However the scan ends, the listing does not stay open (it would hold the folder).
+    struct Closer {
+        Platform& platform;
+        ~Closer() { platform.ListClose(); }
+    } closer{platform};
     for (Text name = platform.ListFirst(pattern, kListPlainFiles); !name.empty();
          name = platform.ListNext()) {
         Add16(list.count(), 1);  // the list counts in 16 bits: the 32768th name overflows

@@ -1,6 +1,6 @@
 // Owners of Win32 handles, in the manner of WIL's unique_any: each kind of handle has one small
 // non-copyable, movable type that releases it when the owner goes out of scope or is reset. This
-// is the only place that closes file, search, process and thread handles.
+// is the only place that closes file, search, process and thread handles and frees modules.
 #pragma once
 
 #include <windows.h>
@@ -66,6 +66,13 @@ struct Kernel {
     static void Close(Value h) { ::CloseHandle(h); }
 };
 
+struct Library {
+    using Value = HMODULE;
+    static Value Empty() { return nullptr; }
+    static bool Owns(Value h) { return h != nullptr; }
+    static void Close(Value h) { ::FreeLibrary(h); }
+};
+
 struct Font {
     using Value = HFONT;
     static Value Empty() { return nullptr; }
@@ -78,6 +85,7 @@ struct Font {
 using FileHandle = UniqueHandle<handle_traits::File>;
 using FindHandle = UniqueHandle<handle_traits::Find>;
 using KernelHandle = UniqueHandle<handle_traits::Kernel>;  // processes and threads
+using Library = UniqueHandle<handle_traits::Library>;
 using Font = UniqueHandle<handle_traits::Font>;
 
 }  // namespace orvandi

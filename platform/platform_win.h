@@ -26,9 +26,12 @@ class Win32Platform : public Platform {
     Text ApplicationFolder() override;
     Text ListFirst(const Text& pattern, int attributes) override;
     Text ListNext() override;
+    void ListClose() override;
     Text GetEnvironment(const Text& name) override;
+    CopyFacts InspectCopy(const Text& source, const Text& destination) override;
     void CopyFile(const Text& source, const Text& destination) override;
     std::int32_t Launch(const Text& commandLine, int windowStyle) override;
+    Text ErrorText(std::int32_t number) override;
     void ShowMessage(const Text& text) override;
     void SetPointer(int pointer) override;
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <optional>
 #include <tuple>
 #include <vector>
 
@@ -13,11 +14,13 @@ namespace {
 
 // The system and the window's list as the core sees them, in plain data. Every platform call is
 // written to `log`, a line each; a call whose line (with its "\n") contains a text in `failures`
-// raises the failure paired with it, and so does reading a mark, as "marked <index>".
+// raises the failure paired with it. Reading a mark checks "marked <index>" and inspecting a
+// source "Inspect <source>" the same way, without a line in the log.
 struct Fake : Platform, EntryList {
     std::vector<Text> names, listing;  // the list; what ListFirst and ListNext deliver
     std::vector<bool> marks;
     std::map<Text, Text> environment;
+    std::map<Text, CopyFacts> facts;  // by source; any other source is a new control
     std::vector<std::pair<Text, Failure>> failures;
     Text log;
     std::size_t next = 0;
@@ -27,32 +30,56 @@ struct Fake : Platform, EntryList {
             if ((line + u"\n").find(part) != Text::npos) throw failure;
         }
     }
-    void Log(const Text& line) { log += line + u"\n", Check(line); }
-    Text Next() { return next < listing.size() ? listing[next++] : Text(); }
+    void Log(const Text& line) {
+        log += line + u"\n";
+        Check(line);
+    }
+    Text Next() {
+        if (next == listing.size()) return Text();
+        return listing[next++];
+    }
 
     Text ApplicationFolder() override { return u"C:\\App"; }
     Text ListFirst(const Text& pattern, int kind) override {
-        return Log(u"ListFirst " + pattern + u" " + Decimal(kind)), next = 0, Next();
+        Log(u"ListFirst " + pattern + u" " + Decimal(kind));
+        next = 0;
+        return Next();
     }
-    Text ListNext() override { return Log(u"ListNext"), Next(); }
-    Text GetEnvironment(const Text& name) override {
-        return environment.count(name) ? environment[name] : Text();
+    Text ListNext() override {
+        Log(u"ListNext");
+        return Next();
+    }
+    void ListClose() override { log += u"ListClose\n"; }
+    Text GetEnvironment(const Text& name) override { return environment[name]; }
+    CopyFacts InspectCopy(const Text& from, const Text&) override {
+        Check(u"Inspect " + from);
+        if (facts.count(from) > 0) return facts[from];
+        return CopyFacts{true, {}, {}, false};
     }
     void CopyFile(const Text& from, const Text& to) override { Log(u"Copy " + from + u" > " + to); }
     std::int32_t Launch(const Text& command, int style) override {
-        return Log(u"Launch " + command + u" @" + Decimal(style)), 1;
+        Log(u"Launch " + command + u" @" + Decimal(style));
+        return 1;
     }
+    Text ErrorText(std::int32_t number) override { return u"text of " + Decimal(number); }
     void ShowMessage(const Text& text) override { Log(u"Message " + text); }
     void SetPointer(int pointer) override { Log(u"Pointer " + Decimal(pointer)); }
 
     std::int16_t count() override { return static_cast<std::int16_t>(names.size()); }
     Text name(std::int16_t index) override { return names.at(index); }
     bool marked(std::int16_t index) override {
-        return Check(u"marked " + Decimal(index)), marks.at(index);
+        Check(u"marked " + Decimal(index));
+        return marks.at(index);
     }
     void SetMarked(std::int16_t index, bool marked) override { marks.at(index) = marked; }
-    void Append(const Text& name) override { names.push_back(name), marks.push_back(false); }
-    void Clear() override { names.clear(), marks.clear(); }
+    void Append(const Text& name) override {
+        names.push_back(name);
+        marks.push_back(false);
+    }
+    void Clear() override {
+        names.clear();
+        marks.clear();
+    }
 };
 
 const Text kZero =
@@ -84,9 +111,9 @@ TEST(RunRegistration, CopiesLaunchesCountsAndReports) {
          u"Launch regsvr32 /s \"C:\\W S\\-u b.ocx\" @2\nCopy C:\\App\\OCX\\\u00e0.ocx > C:\\W S\\\u00e0.ocx\n"
          u"Launch regsvr32 /s \"C:\\W S\\\u00e0.ocx\" @2\nPointer 1\nMessage operazione completata\r\n"
          u"Totali : 2\r\nOk : 2\r\nNo : 0\r\noperazione completata con successo\n"},
-        {"a failed copy is still launched; two failed steps count once", {1, 0, 1},
-         {u"Copy C:\\App\\OCX\\A", u"OCX\\\u00e0", u"\u00e0.ocx\""},
-         u"Pointer 11\nCopy C:\\App\\OCX\\A.ocx > C:\\W S\\A.ocx\nLaunch regsvr32 /s \"C:\\W S\\A.ocx\" @2\n"
+        {"an unreadable source or a failed copy is still launched; two failed steps count once",
+         {1, 0, 1}, {u"Inspect C:\\App\\OCX\\A", u"> C:\\W S\\\u00e0", u"\u00e0.ocx\""},
+         u"Pointer 11\nLaunch regsvr32 /s \"C:\\W S\\A.ocx\" @2\n"
          u"Copy C:\\App\\OCX\\\u00e0.ocx > C:\\W S\\\u00e0.ocx\nLaunch regsvr32 /s \"C:\\W S\\\u00e0.ocx\" @2\n"
          u"Pointer 1\nMessage operazione completata\r\nTotali : 2\r\nOk : 0\r\nNo : 2\r\n"
          u"non sono riuscito a fare i seguenti: A.ocx\r\n\u00e0.ocx\r\n\n"},
@@ -109,6 +136,42 @@ TEST(RunRegistration, CopiesLaunchesCountsAndReports) {
     }
 }
 
+// What may land in the system folder, for one marked entry: what the source is and what the
+// system folder holds decide whether it is copied, registered, and counted as failed.
+TEST(RunRegistration, PlacesOnlyWhatMayReplaceTheCopyInTheSystemFolder) {
+    const std::uint64_t v1 = 0x0001000200030004, v2 = v1 + 1;  // 1.2.3.4 and 1.2.3.5
+    const std::optional<std::uint64_t> none;
+    const struct {
+        const char* what;
+        CopyFacts facts;  // the source is a control, its version, the destination's, same bytes
+        bool copied, launched, failed;
+    } rows[] = {
+        {"a control, nothing there", {true, v1, none, false}, 1, 1, 0},
+        {"no 32-bit control", {false, none, none, false}, 0, 0, 1},
+        {"no 32-bit control, over an older copy", {false, v1, v2, false}, 0, 0, 1},
+        {"a newer copy there is kept", {true, v1, v2, false}, 0, 1, 0},
+        {"an older copy there is replaced", {true, v2, v1, false}, 1, 1, 0},
+        {"the same bytes there are kept", {true, v1, v1, true}, 0, 1, 0},
+        {"the same version, other bytes", {true, v1, v1, false}, 1, 1, 0},
+        {"a source without a version", {true, none, v2, false}, 1, 1, 0},
+        {"a copy there without a version", {true, v1, none, false}, 1, 1, 0},
+        {"the same bytes, no version", {true, none, none, true}, 0, 1, 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        Fake fake;
+        fake.names = {u"A.ocx"};
+        fake.marks = {true};
+        fake.facts[u"C:\\App\\OCX\\A.ocx"] = row.facts;
+        RunRegistration(fake, fake, u"C:\\App", u"C:\\S");
+        EXPECT_EQ(fake.log.find(u"Copy ") != Text::npos, row.copied);
+        EXPECT_EQ(fake.log.find(u"Launch ") != Text::npos, row.launched);
+        EXPECT_EQ(
+            fake.log.find(u"No : 1\r\nnon sono riuscito a fare i seguenti: A.ocx") != Text::npos,
+            row.failed);
+    }
+}
+
 // After the first marked entry no scope is active outside an entry's own steps: a failure there
 // leaves the run, unreported, for the window to handle.
 TEST(RunRegistration, LeavesFailuresOutsideItsScopes) {
@@ -128,13 +191,15 @@ TEST(ScanControlFiles, ListsInOrderUntilTheFirstEmptyNameAndOverflowsPast32767) 
     fake.listing = {u"b.ocx", u"A.OCX", u"\u00e0 b.ocx", u"", u"late.ocx"};
     ScanControlFiles(fake, u"C:\\App\\", fake);  // a trailing separator is kept
     EXPECT_EQ(fake.names, std::vector<Text>(fake.listing.begin(), fake.listing.begin() + 3));
-    EXPECT_EQ(fake.log, u"ListFirst C:\\App\\\\OCX\\*.ocx 0\nListNext\nListNext\nListNext\n");
+    EXPECT_EQ(fake.log,
+              u"ListFirst C:\\App\\\\OCX\\*.ocx 0\nListNext\nListNext\nListNext\nListClose\n");
 
     Fake full;
     for (int i = 0; i < 32768; ++i) full.listing.push_back(Decimal(i));
     EXPECT_THROW(ScanControlFiles(full, u"C:\\App", full), Failure);
     ASSERT_EQ(full.names.size(), 32767u);
     EXPECT_EQ(full.names.back(), u"32766");
+    EXPECT_EQ(full.log.substr(full.log.size() - 19), u"ListNext\nListClose\n") << "left open";
 }
 
 TEST(ResolveSystemFolder, AddsTheSuffixByWhetherOsIsSet) {

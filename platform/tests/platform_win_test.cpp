@@ -6,7 +6,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <set>
+#include <tuple>
 
 #include "platform/platform_win.h"
 
@@ -101,6 +103,69 @@ TEST_F(Win32PlatformTest, CopyFileReplacesTheDestinationWholeOrNotAtAll) {
         EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(copy), {}) ==
                     (row.failure ? "old" : fresh));
         EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), row.source ? 2 : 1);
+    }
+}
+
+std::string Bytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// What decides a copy, read from real files: whether a file is a 32-bit control, then the
+// versions of the sample control's two builds and whether two files hold the same bytes.
+TEST_F(Win32PlatformTest, InspectCopyReadsWhatTheCopyRulesNeed) {
+    const std::string older = Bytes(SAMPLE_OCX);
+    // The same DLL with headers that say x86-64, or a program rather than a DLL.
+    const std::size_t pe = *reinterpret_cast<const std::uint32_t*>(&older[0x3c]);
+    std::string wide = older, program = older;
+    wide.replace(pe + 4, 2, "\x64\x86");
+    program[pe + 23] &= ~0x20;
+    const std::pair<std::string, bool> kinds[] = {
+        {older, true}, {Bytes(NEWER_OCX), true}, {"MZ plain text", false},
+        {wide, false}, {program, false},         {older.substr(0, older.size() / 2), false},
+        {"", false}};
+    for (const auto& [bytes, control] : kinds) {
+        Write(folder / L"kind.ocx", bytes);
+        EXPECT_EQ(
+            platform.InspectCopy(T(folder / L"kind.ocx"), T(folder / L"none.ocx")).sourceIsControl,
+            control)
+            << bytes.size() << " bytes";
+    }
+
+    fs::copy_file(SAMPLE_OCX, folder / L"older.ocx");
+    fs::copy_file(SAMPLE_OCX, folder / L"same.ocx");
+    fs::copy_file(NEWER_OCX, folder / L"newer.ocx");
+    fs::copy_file(SAMPLE_OCX, folder / L"held.ocx");
+    const FileHandle held(CreateFileW((folder / L"held.ocx").c_str(), GENERIC_READ, 0, nullptr,
+                                      OPEN_EXISTING, 0, nullptr));
+    using Facts =
+        std::tuple<bool, std::optional<std::uint64_t>, std::optional<std::uint64_t>, bool>;
+    const std::uint64_t v4 = 0x0001000200030004, v5 = v4 + 1;
+    const struct {
+        const wchar_t *source, *destination;
+        Facts facts;  // as CopyFacts: a control, its version, the destination's, same bytes
+        std::int32_t failure;
+    } rows[] = {
+        {L"older.ocx", L"none.ocx", {true, v4, {}, false}, 0},
+        {L"older.ocx", L"newer.ocx", {true, v4, v5, false}, 0},
+        {L"older.ocx", L"same.ocx", {true, v4, v4, true}, 0},
+        {L"older.ocx", L"held.ocx", {true, v4, {}, false}, 0},  // unreadable: replace
+        {L"held.ocx", L"none.ocx", {}, ERROR_SHARING_VIOLATION},
+        {L"none.ocx", L"older.ocx", {}, ERROR_FILE_NOT_FOUND},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(fs::path(row.source).string() + " > " + fs::path(row.destination).string());
+        CopyFacts facts;
+        EXPECT_EQ(Raised([&] {
+                      facts =
+                          platform.InspectCopy(T(folder / row.source), T(folder / row.destination));
+                  }),
+                  row.failure);
+        if (row.failure == 0) {
+            EXPECT_EQ(Facts(facts.sourceIsControl, facts.sourceVersion, facts.destinationVersion,
+                            facts.sameBytes),
+                      row.facts);
+        }
     }
 }
 

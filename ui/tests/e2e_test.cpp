@@ -1,6 +1,7 @@
 // The release Orvandi.exe as shipped, driven from another process as a person would, registering
 // sample controls with the system's own 32-bit regsvr32.
-//   orvandi_e2e ORVANDI_EXE SAMPLE_OCX PLANTED_EXE FOLDER (FOLDER\OCX holds 32768 .ocx files)
+//   orvandi_e2e ORVANDI_EXE SAMPLE_OCX NEWER_OCX PLANTED_EXE FOLDER
+// (NEWER_OCX: the sample control in a higher version; FOLDER\OCX holds 32768 .ocx files)
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -16,7 +17,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-fs::path g_orvandi, g_sample, g_planted, g_full;
+fs::path g_orvandi, g_sample, g_newer, g_planted, g_full;
 
 bool WaitUntil(const std::function<bool()>& done) {
     for (DWORD start = GetTickCount(); !done(); Sleep(50)) {
@@ -97,13 +98,16 @@ struct Orvandi {
     HWND window = nullptr;
 };
 
-// Marks everything and runs with the keyboard alone; the real regsvr32 registers each copy.
+// Marks everything and runs with the keyboard alone; the real regsvr32 registers each copy. A newer
+// copy in the system folder stays, an identical one in use counts as done, and a file that is no
+// control goes nowhere.
 TEST(EndToEnd, RegistersEveryControlWithTheKeyboardAlone) {
     wchar_t path[MAX_PATH];
     const fs::path app = fs::path(std::wstring(path, GetTempPathW(MAX_PATH, path))) / L"e2e";
     const fs::path system = std::wstring(path, GetSystemDirectoryW(path, MAX_PATH));
     const fs::path wow = std::wstring(path, GetSystemWow64DirectoryW(path, MAX_PATH));
-    const std::vector<std::wstring> names = {L"Alfa.ocx", L"My Control.ocx", L"Contr\u00f4le.ocx"};
+    const std::vector<std::wstring> names = {L"Alfa.ocx", L"My Control.ocx", L"Contr\u00f4le.ocx",
+                                             L"Recente.ocx", L"Aperto.ocx"};
     fs::remove_all(app);
     fs::create_directories(app / L"OCX");
     fs::create_directories(app / L"current");
@@ -112,6 +116,13 @@ TEST(EndToEnd, RegistersEveryControlWithTheKeyboardAlone) {
         fs::copy_file(g_sample, app / L"OCX" / name);
         fs::remove(wow / name);
     }
+    std::ofstream(app / L"OCX" / L"Testo.ocx") << "not a control";
+    fs::remove(wow / L"Testo.ocx");
+    fs::copy_file(g_newer, wow / L"Recente.ocx");
+    fs::copy_file(g_sample, wow / L"Aperto.ocx");
+    const orvandi::FileHandle held(CreateFileW((wow / L"Aperto.ocx").c_str(), GENERIC_READ,
+                                               FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                               nullptr));
     // Beside the program, a regsvr32.exe that must never run (in its current folder too) and
     // DLLs that a window loads, which must never load from there (Wine searches like Windows).
     fs::copy_file(g_planted, app / L"regsvr32.exe");
@@ -125,18 +136,19 @@ TEST(EndToEnd, RegistersEveryControlWithTheKeyboardAlone) {
     ASSERT_TRUE(orvandi.Open());
     HWND list = GetDlgItem(orvandi.window, IDC_LIST1);
     orvandi.Press({VK_TAB, VK_SPACE});  // SELEZIONA TUTTI
-    EXPECT_TRUE(WaitUntil([&] { return Send(list, LB_GETSELCOUNT) == 3; })) << "not all marked";
+    EXPECT_TRUE(WaitUntil([&] { return Send(list, LB_GETSELCOUNT) == 6; })) << "not all marked";
     orvandi.Press({VK_TAB, VK_SPACE});  // REGISTRA SELEZIONATI
     EXPECT_EQ(orvandi.TakeMessage(),
-              L"Orvandi: operazione completata\r\nTotali : 3\r\nOk : 3\r\nNo : 0\r\n"
-              L"operazione completata con successo");
+              L"Orvandi: operazione completata\r\nTotali : 6\r\nOk : 5\r\nNo : 1\r\n"
+              L"non sono riuscito a fare i seguenti: Testo.ocx\r\n");
+    EXPECT_FALSE(fs::exists(wow / L"Testo.ocx"));
 
     // Each copy is where a 64-bit program sees the 32-bit system folder, and only there; the
     // 32-bit regsvr32 registered it by the path the window shows, started as the program asks.
     for (const auto& name : names) {
         SCOPED_TRACE(fs::path(name).string());
         WaitUntil([&] { return Record(name, L"Registered") != L"(none)"; });
-        EXPECT_TRUE(Bytes(wow / name) == Bytes(g_sample)) << "the copy differs";
+        EXPECT_TRUE(Bytes(wow / name) == Bytes(name == L"Recente.ocx" ? g_newer : g_sample));
         EXPECT_FALSE(fs::exists(system.parent_path() / L"sysnative" / name));
         EXPECT_EQ(Record(name, L"Registered"), Label() + L"\\" + name + L" | " +
                                                    (wow / L"regsvr32.exe").wstring() + L" | " +
@@ -164,8 +176,9 @@ TEST(EndToEnd, OpensAFolderOfMoreThan32767FilesAfterTheOverflowMessage) {
 
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
-    if (argc != 5) return std::puts("usage: orvandi_e2e EXE OCX PLANTED_EXE FOLDER"), 2;
+    if (argc != 6) return std::puts("usage: orvandi_e2e EXE OCX NEWER_OCX PLANTED_EXE FOLDER"), 2;
     g_orvandi = fs::absolute(argv[1]), g_sample = fs::absolute(argv[2]);
-    g_planted = fs::absolute(argv[3]), g_full = fs::absolute(argv[4]);
+    g_newer = fs::absolute(argv[3]), g_planted = fs::absolute(argv[4]);
+    g_full = fs::absolute(argv[5]);
     return RUN_ALL_TESTS();
 }

@@ -1,0 +1,35 @@
+// What may land in the system folder. A control there is shared by every program that uses it:
+// it is never replaced by an older version, never rewritten with the bytes it already holds, and
+// a file that 32-bit regsvr32 cannot register never gets there.
+#pragma once
+
+#include <optional>
+
+#include "core/failure.h"
+#include "core/platform.h"
+#include "core/text.h"
+
+namespace orvandi {
+
+enum class Placement {
+    kCopy,           // copy over whatever is there
+    kKeepNewer,      // the copy there carries a higher version: leave it
+    kKeepIdentical,  // the copy there is byte for byte the same: write nothing
+    kRefuse,         // the source is no 32-bit Windows DLL: copy nothing, register nothing
+};
+
+// The number of a refused file's failure: Windows' own for "not a valid Win32 application".
+inline constexpr std::int32_t kNotAControlNumber = 193;
+
+Placement DecidePlacement(const CopyFacts& facts);
+
+struct PlacementResult {
+    Placement placement = Placement::kCopy;
+    std::optional<Failure> failure;  // why the copy failed, or why the source was refused
+};
+
+// Inspects source and destination, decides, and copies when that is the decision. A Failure on
+// the way is returned, not raised: the entry's remaining steps decide what it means.
+PlacementResult PlaceControl(Platform& platform, const Text& source, const Text& destination);
+
+}  // namespace orvandi
