@@ -66,4 +66,30 @@ class Platform {
     virtual void SetPointer(int pointer) = 0;
 };
 
+// How a program that was waited for ended.
+struct Finished {
+    bool inTime = true;  // false: still running when the time was up, and ended then
+    std::uint32_t exitCode = 0;
+};
+
+struct LocalTime {
+    int year, month, day, hour, minute, second;
+};
+
+// What a run without a window needs besides: regsvr32 waited for, a log, one such run at a time.
+class UnattendedPlatform : public Platform {
+  public:
+    // Starts the program named by the command line's first word, as Launch does but hidden, and
+    // waits for it up to `timeoutMs`; one still running then is ended.
+    virtual Finished RunAndWait(const Text& commandLine, std::uint32_t timeoutMs) = 0;
+    virtual bool FileExists(const Text& path) = 0;
+    // Marks an unattended run as in progress on this computer, seen from every session, until the
+    // program ends. False when another program holds the mark.
+    virtual bool ClaimRun() = 0;
+    // Opens a log file to append to (created when missing); WriteLog appends a text to it.
+    virtual void OpenLog(const Text& path) = 0;
+    virtual void WriteLog(const Text& text) = 0;
+    virtual LocalTime Now() = 0;
+};
+
 }  // namespace orvandi

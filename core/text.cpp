@@ -2,6 +2,12 @@
 
 namespace orvandi {
 
+Text Join(std::initializer_list<std::u16string_view> parts) {
+    Text text;
+    for (const std::u16string_view part : parts) text += part;
+    return text;
+}
+
 Text Decimal(std::int32_t value) {
     // Work in 64 bits so the most negative value negates safely.
     std::int64_t magnitude = value;

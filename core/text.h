@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
+#include <string_view>
 
 namespace orvandi {
 
@@ -10,6 +12,10 @@ using Text = std::u16string;
 
 // Carriage return and line feed: ends every line of a multi-line message.
 inline constexpr char16_t kCrLf[] = u"\r\n";
+
+// The parts one after another. (One call instead of a chain of "+": each "+" makes a temporary,
+// and the code to build and release them all is most of a message's cost in the program's size.)
+Text Join(std::initializer_list<std::u16string_view> parts);
 
 // Plain decimal digits, a leading minus for a negative value, no padding.
 Text Decimal(std::int32_t value);

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace orvandi {
@@ -346,7 +347,10 @@ void Win32Platform::CopyFile(const Text& source, const Text& destination) {
     guard.kept = true;
 }
 
-std::int32_t Win32Platform::Launch(const Text& commandLine, int windowStyle) {
+namespace {
+
+// Starts a program as Launch describes: its process, and its id.
+KernelHandle Start(const Text& commandLine, int windowStyle, DWORD& id) {
     const Text program = FindProgram(commandLine.substr(0, commandLine.find(u' ')));
     const Text workingFolder = SystemPath(GetSystemDirectoryW);
     Text writable = commandLine;  // CreateProcessW may write to its command line
@@ -360,8 +364,80 @@ std::int32_t Win32Platform::Launch(const Text& commandLine, int windowStyle) {
                         Wide(workingFolder), &startup, &started)) {
         throw LastFailure();
     }
-    const KernelHandle process(started.hProcess), thread(started.hThread);  // never waited for
-    return static_cast<std::int32_t>(started.dwProcessId);
+    const KernelHandle thread(started.hThread);
+    id = started.dwProcessId;
+    return KernelHandle(started.hProcess);
+}
+
+}  // namespace
+
+std::int32_t Win32Platform::Launch(const Text& commandLine, int windowStyle) {
+    DWORD id = 0;
+    Start(commandLine, windowStyle, id);  // never waited for
+    return static_cast<std::int32_t>(id);
+}
+
+Finished Win32Platform::RunAndWait(const Text& commandLine, std::uint32_t timeoutMs) {
+    DWORD id = 0;
+    const KernelHandle process = Start(commandLine, SW_HIDE, id);
+    Finished finished;
+    DWORD waited = WaitForSingleObject(process.get(), timeoutMs);
+    if (waited == WAIT_TIMEOUT) {
+        finished.inTime = false;
+        // Ended, and waited for, so that it holds the copy no longer.
+        if (!TerminateProcess(process.get(), ERROR_TIMEOUT)) throw LastFailure();
+        waited = WaitForSingleObject(process.get(), INFINITE);
+    }
+    DWORD code = 0;
+    if (waited != WAIT_OBJECT_0 || !GetExitCodeProcess(process.get(), &code)) throw LastFailure();
+    finished.exitCode = code;
+    return finished;
+}
+
+bool Win32Platform::FileExists(const Text& path) {
+    const DWORD attributes = GetFileAttributesW(Wide(path));
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// A named mutex in the global namespace, which every session sees: only its existence counts. One
+// made by another account (SYSTEM, say) may refuse this one access: it exists all the same.
+bool Win32Platform::ClaimRun() {
+    runClaim_.reset(CreateMutexW(nullptr, FALSE, L"Global\\Orvandi.UnattendedRun"));
+    const DWORD code = GetLastError();
+    if (runClaim_ && code != ERROR_ALREADY_EXISTS) return true;
+    runClaim_.reset();
+    if (code == ERROR_ALREADY_EXISTS || code == ERROR_ACCESS_DENIED) return false;
+    throw SystemFailure(code);
+}
+
+// Opened to append only: whatever is written goes at the end, never over earlier runs. A new log
+// starts with the UTF-8 byte order mark, which older versions of Notepad need to read it.
+void Win32Platform::OpenLog(const Text& path) {
+    log_.reset(CreateFileW(Wide(path), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size;
+    if (!log_ || !GetFileSizeEx(log_.get(), &size)) throw LastFailure();
+    if (size.QuadPart == 0) WriteLog(u"\uFEFF");
+}
+
+void Win32Platform::WriteLog(const Text& text) {
+    const int length = static_cast<int>(text.size());
+    std::string bytes(
+        WideCharToMultiByte(CP_UTF8, 0, Wide(text), length, nullptr, 0, nullptr, nullptr), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, Wide(text), length, bytes.data(),
+                        static_cast<int>(bytes.size()), nullptr, nullptr);
+    DWORD written = 0;
+    if (!WriteFile(log_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+        written != bytes.size()) {
+        throw LastFailure();
+    }
+}
+
+LocalTime Win32Platform::Now() {
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
 }
 
 Text Win32Platform::ErrorText(std::int32_t number) {

@@ -14,7 +14,7 @@ Text SystemMessage(DWORD code);
 // Failure{code, SystemMessage(code)}.
 Failure SystemFailure(DWORD code);
 
-class Win32Platform : public Platform {
+class Win32Platform : public UnattendedPlatform {
   public:
     // `owner` owns the message boxes and is the window whose pointer SetPointer sets; it may be
     // set later with SetOwner (the window is created after the platform).
@@ -34,6 +34,12 @@ class Win32Platform : public Platform {
     Text ErrorText(std::int32_t number) override;
     void ShowMessage(const Text& text) override;
     void SetPointer(int pointer) override;
+    Finished RunAndWait(const Text& commandLine, std::uint32_t timeoutMs) override;
+    bool FileExists(const Text& path) override;
+    bool ClaimRun() override;
+    void OpenLog(const Text& path) override;
+    void WriteLog(const Text& text) override;
+    LocalTime Now() override;
 
   private:
     HWND owner_;
@@ -43,6 +49,8 @@ class Win32Platform : public Platform {
     // Ends the listing after FindFirstFileW/FindNextFileW failed: the empty text, or a Failure.
     Text EndListing();
 
+    KernelHandle runClaim_;  // held until the program ends
+    FileHandle log_;
     FindHandle listing_;
     Text listingPattern_;        // the bare-name wildcard of the listing in progress
     DWORD listingExcluded_ = 0;  // the attributes that keep a name out of the listing

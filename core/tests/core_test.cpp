@@ -8,19 +8,23 @@
 #include "core/platform.h"
 #include "core/registration.h"
 #include "core/scan.h"
+#include "core/unattended.h"
 
 namespace orvandi {
 namespace {
 
 // The system and the window's list as the core sees them, in plain data. Every platform call is
 // written to `log`, a line each; a call whose line (with its "\n") contains a text in `failures`
-// raises the failure paired with it. Reading a mark checks "marked <index>" and inspecting a
-// source "Inspect <source>" the same way, without a line in the log.
-struct Fake : Platform, EntryList {
+// raises the failure paired with it. Reading a mark checks "marked <index>", inspecting a source
+// "Inspect <source>" and writing to the log file "Write" the same way, without a line in the log.
+struct Fake : UnattendedPlatform, EntryList {
     std::vector<Text> names, listing;  // the list; what ListFirst and ListNext deliver
     std::vector<bool> marks;
     std::map<Text, Text> environment;
-    std::map<Text, CopyFacts> facts;  // by source; any other source is a new control
+    std::map<Text, CopyFacts> facts;    // by source; any other source is a new control
+    std::map<Text, Finished> finished;  // by the copy's name; any other regsvr32 ends with 0
+    bool anotherRun = false;
+    Text logFile;
     std::vector<std::pair<Text, Failure>> failures;
     Text log;
     std::size_t next = 0;
@@ -64,6 +68,21 @@ struct Fake : Platform, EntryList {
     Text ErrorText(std::int32_t number) override { return u"text of " + Decimal(number); }
     void ShowMessage(const Text& text) override { Log(u"Message " + text); }
     void SetPointer(int pointer) override { Log(u"Pointer " + Decimal(pointer)); }
+    Finished RunAndWait(const Text& command, std::uint32_t timeoutMs) override {
+        Log(u"Run " + command + u" " + Decimal(static_cast<std::int32_t>(timeoutMs)));
+        for (const auto& [name, result] : finished) {
+            if (command.find(name) != Text::npos) return result;
+        }
+        return Finished{};
+    }
+    bool FileExists(const Text& path) override { return path.find(u"Gone") == Text::npos; }
+    bool ClaimRun() override { return !anotherRun; }
+    void OpenLog(const Text& path) override { Log(u"OpenLog " + path); }
+    void WriteLog(const Text& text) override {
+        Check(u"Write");
+        logFile += text;
+    }
+    LocalTime Now() override { return {2026, 12, 7, 9, 5, 30}; }
 
     std::int16_t count() override { return static_cast<std::int16_t>(names.size()); }
     Text name(std::int16_t index) override { return names.at(index); }
@@ -220,6 +239,117 @@ TEST(MarkAll, MarksEveryEntryAndClearsNone) {
     fake.marks = {0, 1, 0};
     MarkAll(fake);
     EXPECT_EQ(fake.marks, std::vector<bool>(3, true));
+}
+
+TEST(ParseCommandLine, KnowsExactlyItsSwitches) {
+    const RunMode window = RunMode::kWindow, install = RunMode::kInstall,
+                  uninstall = RunMode::kUninstall, bad = RunMode::kBadCommandLine;
+    const std::tuple<Text, RunMode, Text> rows[] = {
+        {u"", window, u""},
+        {u"leggimi.txt -s", window, u""},
+        {u"/S", install, u""},
+        {u" /s\t", install, u""},
+        {u"/U /S", uninstall, u""},
+        {u"/s /u", uninstall, u""},
+        {u"/u /log=C:\\x.log", uninstall, u"C:\\x.log"},
+        {u"/LOG=\"C:\\a b\\x.log\" /S", install, u"C:\\a b\\x.log"},
+        {u"\"/Log=C:\\a b.log\" /S", install, u"C:\\a b.log"},
+        {u"/S /S", bad, u""},
+        {u"/S/U", bad, u""},
+        {u"/S /LOG=a /LOG=b", bad, u""},
+        {u"/S /LOG=", bad, u""},
+        {u"/LOG=x", bad, u""},
+        {u"/S /LOG=C:\\a b.log", bad, u""},
+        {u"/S /Q", bad, u""},
+        {u"/?", bad, u""},
+    };
+    for (const auto& [arguments, mode, log] : rows) {
+        const Switches switches = ParseCommandLine(arguments);
+        EXPECT_EQ(switches.mode, mode) << std::string(arguments.begin(), arguments.end());
+        EXPECT_EQ(switches.logPath, log);
+    }
+}
+
+// Unattended runs: every entry of the listing, regsvr32 waited for, the exit code and the log.
+TEST(RunUnattended, InstallsOrUninstallsEveryEntryAndLogsIt) {
+    const Text head =
+        u"2026-12-07 09:05:30 Orvandi 1.00, riga di comando: ARGS, cartella di sistema: "
+        u"C:\\W\\SYSTEM32\r\n";
+    const std::vector<Text> six = {u"Ok.ocx",    u"Nuovo.ocx", u"Uguale.ocx",
+                                   u"Testo.ocx", u"Rotto.ocx", u"Lento.ocx"};
+    const struct {
+        const char* what;
+        RunMode mode;
+        std::vector<Text> listing;
+        std::vector<std::pair<Text, Failure>> failures;
+        int exitCode;
+        Text log;  // after the first line
+    } rows[] = {
+        // clang-format off
+        {"install: placed as by the window, then waited for", RunMode::kInstall, six,
+         {{u"> C:\\W\\SYSTEM32\\Rotto", {32, u"In uso"}}}, kExitFailed,
+         u"Ok.ocx: copiato; regsvr32 0 (registrato)\r\n"
+         u"Nuovo.ocx: lasciata la copia presente, di versione pi\u00f9 alta; regsvr32 0 (registrato)\r\n"
+         u"Uguale.ocx: gi\u00e0 presente, identico; regsvr32 5 (la funzione di registrazione del "
+         u"controllo non \u00e8 riuscita)\r\n"
+         u"Testo.ocx: non \u00e8 un controllo a 32 bit, non copiato (errore 193: text of 193)\r\n"
+         u"Rotto.ocx: copia non riuscita (errore 32: In uso); regsvr32 0 (registrato)\r\n"
+         u"Lento.ocx: copiato; regsvr32 ancora in esecuzione dopo 120 s: terminato\r\n"
+         u"Totale 6, riusciti 2, non riusciti 4; codice di uscita 1603\r\n"},
+        {"install: all registered", RunMode::kInstall, {u"Ok.ocx"}, {}, kExitSuccess,
+         u"Ok.ocx: copiato; regsvr32 0 (registrato)\r\nTotale 1, riusciti 1, non riusciti 0; "
+         u"codice di uscita 0\r\n"},
+        {"uninstall: the files stay; one without a copy is skipped", RunMode::kUninstall,
+         {u"Ok.ocx", u"Gone.ocx", u"Uguale.ocx"}, {{u"Run regsvr32 /u /s \"C:\\W\\SYSTEM32\\Ok", {2, u"No"}}},
+         kExitFailed,
+         u"Ok.ocx: regsvr32 non avviato (errore 2: No)\r\n"
+         u"Gone.ocx: nessuna copia nella cartella di sistema, saltato\r\n"
+         u"Uguale.ocx: regsvr32 5 (la funzione di registrazione del controllo non \u00e8 riuscita)\r\n"
+         u"Totale 3, riusciti 1, non riusciti 2; codice di uscita 1603\r\n"},
+        {"nothing to install", RunMode::kInstall, {}, {}, kExitFailed,
+         u"Nessun file .ocx in C:\\App\\OCX; codice di uscita 1603\r\n"},
+        {"more than the window can list", RunMode::kInstall, std::vector<Text>(32768, u"e.ocx"), {},
+         kExitFailed, u"Pi\u00f9 di 32767 file .ocx nella cartella OCX: nessuno installato; codice di uscita 1603\r\n"},
+        {"another run", RunMode::kInstall, six, {}, kExitAnotherRun,
+         u"Un'altra installazione di Orvandi \u00e8 in corso; codice di uscita 1618\r\n"},
+        {"an unexpected failure", RunMode::kInstall, six, {{u"ListFirst", {5, u"Negato"}}}, kExitFailed,
+         u"Errore imprevisto (errore 5: Negato); codice di uscita 1603\r\n"},
+        // clang-format on
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        Fake fake;
+        fake.environment = {{u"OS", u"Windows_NT"}, {u"windir", u"C:\\W"}};
+        fake.listing = row.listing;
+        fake.failures = row.failures;
+        fake.anotherRun = row.exitCode == kExitAnotherRun;
+        fake.facts[u"C:\\App\\OCX\\Nuovo.ocx"] = {true, 1, 2, false};
+        fake.facts[u"C:\\App\\OCX\\Uguale.ocx"] = {true, {}, {}, true};
+        fake.facts[u"C:\\App\\OCX\\Testo.ocx"] = {false, {}, {}, false};
+        fake.finished[u"Uguale"] = {true, 5};
+        fake.finished[u"Lento"] = {false, 1};
+        const Switches switches{row.mode, u"C:\\x.log"};
+        EXPECT_EQ(RunUnattended(fake, switches, u"ARGS", u"1.00"), row.exitCode);
+        EXPECT_EQ(fake.logFile, head + row.log);
+        EXPECT_EQ(fake.log.find(u"Pointer"), Text::npos) << "no pointer, no message";
+        const Text ok = u"Run regsvr32 " + Text(row.mode == RunMode::kUninstall ? u"/u " : u"") +
+                        u"/s \"C:\\W\\SYSTEM32\\Ok.ocx\" 120000\n";
+        EXPECT_EQ(fake.log.find(ok) != Text::npos, row.log.find(u"Ok.ocx") != Text::npos);
+    }
+}
+
+// Nothing happens without the log that was asked for, or on a bad command line; a failing log
+// still ends the run with its exit code.
+TEST(RunUnattended, StopsOnTheLogOrTheCommandLine) {
+    Fake fake;
+    fake.listing = {u"Ok.ocx"};
+    fake.failures = {{u"OpenLog", {5, u"Negato"}}};
+    EXPECT_EQ(RunUnattended(fake, {RunMode::kInstall, u"C:\\x.log"}, u"", u""), kExitFailed);
+    EXPECT_EQ(RunUnattended(fake, {RunMode::kBadCommandLine, u""}, u"/X", u""),
+              kExitBadCommandLine);
+    fake.failures = {{u"Write", {112, u"Pieno"}}};
+    EXPECT_EQ(RunUnattended(fake, {RunMode::kInstall, u"C:\\x.log"}, u"", u""), kExitFailed);
+    EXPECT_EQ(fake.log, u"OpenLog C:\\x.log\nOpenLog C:\\x.log\n");
 }
 
 }  // namespace

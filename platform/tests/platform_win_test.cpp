@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <optional>
 #include <set>
 #include <tuple>
@@ -182,6 +183,36 @@ TEST_F(Win32PlatformTest, LaunchFindsProgramsOnPathToo) {
     EXPECT_EQ(Raised([&] { platform.Launch(u"orvandi-cmd /c exit", 2); }), 0);
     EXPECT_EQ(Raised([&] { platform.Launch(u"orvandi-none /s x.ocx", 2); }), ERROR_FILE_NOT_FOUND);
     SetEnvironmentVariableW(L"PATH", reinterpret_cast<const wchar_t*>(path.c_str()));
+}
+
+// A program waited for: its exit code, or, past the time allowed, ended at once (the sample
+// control named "Lento" takes 3 s to register).
+TEST_F(Win32PlatformTest, RunAndWaitGivesTheExitCodeOrEndsTheProgram) {
+    const Finished exited = platform.RunAndWait(u"cmd /c exit 5", 60000);
+    EXPECT_TRUE(exited.inTime && exited.exitCode == 5) << exited.exitCode;
+    fs::copy_file(SAMPLE_OCX, folder / L"Lento.ocx");
+    const DWORD start = GetTickCount();
+    EXPECT_FALSE(
+        platform.RunAndWait(u"regsvr32 /s \"" + T(folder / L"Lento.ocx") + u"\"", 500).inTime);
+    EXPECT_LT(GetTickCount() - start, 2000u) << "waited for it to end by itself";
+}
+
+// One unattended run at a time on this computer; a log is appended to, in UTF-8.
+TEST_F(Win32PlatformTest, ClaimRunAndTheLog) {
+    auto first = std::make_unique<Win32Platform>();
+    EXPECT_TRUE(first->ClaimRun());
+    EXPECT_FALSE(platform.ClaimRun());
+    first.reset();
+    EXPECT_TRUE(platform.ClaimRun());
+
+    for (const Text line : {u"\u00e0\r\n", u"b"}) {
+        Win32Platform run;
+        run.OpenLog(T(folder / L"a.log"));
+        run.WriteLog(line);
+    }
+    EXPECT_EQ(Bytes(folder / L"a.log"), "\xEF\xBB\xBF\xC3\xA0\r\nb");
+    EXPECT_EQ(Raised([&] { platform.OpenLog(T(folder / L"none" / L"a.log")); }),
+              ERROR_PATH_NOT_FOUND);
 }
 
 TEST_F(Win32PlatformTest, EnvironmentMessagesAndTheirFailures) {

@@ -54,22 +54,35 @@ std::wstring Label() {
            L"\\SYSTEM32";
 }
 
-// Orvandi.exe started from `folder` in `current`. Closing its window ends it.
+// Orvandi.exe started from `folder` in `current`, with `arguments`. Closing its window ends it.
 struct Orvandi {
-    Orvandi(const fs::path& folder, const fs::path& current) {
+    Orvandi(const fs::path& folder, const fs::path& current, const std::wstring& arguments = L"") {
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION started{};
-        std::wstring line = L"\"" + (folder / L"Orvandi.exe").wstring() + L"\"";
+        std::wstring line = L"\"" + (folder / L"Orvandi.exe").wstring() + L"\" " + arguments;
         EXPECT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                    current.c_str(), &startup, &started));
         process.reset(started.hProcess);
+        id = started.dwProcessId;
         orvandi::KernelHandle thread(started.hThread);
     }
-    ~Orvandi() {
-        PostMessageW(window, WM_CLOSE, 0, 0);
-        EXPECT_EQ(WaitForSingleObject(process.get(), 60000), WAIT_OBJECT_0) << "still running";
-        TerminateProcess(process.get(), 1);
+    DWORD ExitCode() {
+        DWORD code = STILL_ACTIVE;
+        WaitForSingleObject(process.get(), 60000);
+        GetExitCodeProcess(process.get(), &code);
+        return code;
+    }
+    // Whether the program has a top-level or message-only window, shown or not.
+    bool HasWindow() {
+        for (HWND parent : {HWND(nullptr), HWND_MESSAGE}) {
+            for (HWND w = nullptr; (w = FindWindowExW(parent, w, nullptr, nullptr)) != nullptr;) {
+                DWORD owner = 0;
+                GetWindowThreadProcessId(w, &owner);
+                if (owner == id) return true;
+            }
+        }
+        return false;
     }
     // The visible top-level window of a class: the program's own, or "#32770", a message box.
     HWND Find(const wchar_t* kind) {
@@ -95,6 +108,7 @@ struct Orvandi {
         for (WORD key : keys) keybd_event(key, 0, 0, 0), keybd_event(key, 0, KEYEVENTF_KEYUP, 0);
     }
     orvandi::KernelHandle process;
+    DWORD id = 0;
     HWND window = nullptr;
 };
 
@@ -170,6 +184,53 @@ TEST(EndToEnd, OpensAFolderOfMoreThan32767FilesAfterTheOverflowMessage) {
     ASSERT_TRUE(orvandi.Open());
     EXPECT_EQ(Send(GetDlgItem(orvandi.window, IDC_LIST1), LB_GETCOUNT), 32767);
     EXPECT_EQ(TextOf(GetDlgItem(orvandi.window, IDC_LABEL_SYSDIR)), Label());
+}
+
+// Started by a deployment system: switches, no window, regsvr32 waited for, an exit code and a
+// log. "Guasto" fails to register and "Lento" takes 3 s (see sample_control.cpp).
+TEST(EndToEnd, InstallsAndUninstallsUnattended) {
+    wchar_t path[MAX_PATH];
+    const fs::path app = fs::path(std::wstring(path, GetTempPathW(MAX_PATH, path))) / L"unattended";
+    const fs::path wow = std::wstring(path, GetSystemWow64DirectoryW(path, MAX_PATH));
+    const fs::path log = app / L"log e altro" / L"Orvandi.log";
+    fs::remove_all(app);
+    fs::create_directories(log.parent_path());
+    fs::create_directories(app / L"OCX");
+    fs::copy_file(g_orvandi, app / L"Orvandi.exe");
+    for (const wchar_t* name : {L"Buono.ocx", L"Guasto.ocx", L"Lento.ocx"}) {
+        fs::copy_file(g_sample, app / L"OCX" / name);
+        fs::remove(wow / name);
+    }
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\OrvandiSamples");
+    const std::wstring logSwitch = L"/LOG=\"" + log.wstring() + L"\"";
+
+    EXPECT_EQ(Orvandi(app, app, L"/S /X " + logSwitch).ExitCode(), 87u);
+    EXPECT_FALSE(fs::exists(log)) << "a bad command line does nothing";
+
+    Orvandi install(app, app, L"/s " + logSwitch);
+    bool window = false;
+    Sleep(1000);  // with "Lento" still registering
+    EXPECT_EQ(Orvandi(app, app, L"/S").ExitCode(), 1618u);
+    while (WaitForSingleObject(install.process.get(), 20) == WAIT_TIMEOUT) {
+        window = window || install.HasWindow();
+    }
+    EXPECT_FALSE(window);
+    EXPECT_EQ(install.ExitCode(), 1603u);
+    EXPECT_NE(Record(L"Buono.ocx", L"Registered"), L"(none)");
+    EXPECT_EQ(Record(L"Guasto.ocx", L"Registered"), L"(none)");
+    const std::string text = Bytes(log);
+    for (const char* line : {"Buono.ocx: copiato; regsvr32 0 (registrato)\r\n",
+                             "Guasto.ocx: copiato; regsvr32 5 (", "Lento.ocx: copiato; regsvr32 0",
+                             "Totale 3, riusciti 2, non riusciti 1; codice di uscita 1603\r\n"}) {
+        EXPECT_NE(text.find(line), std::string::npos) << line << " in " << text;
+    }
+
+    fs::remove(app / L"OCX" / L"Guasto.ocx");
+    fs::remove(app / L"OCX" / L"Lento.ocx");
+    EXPECT_EQ(Orvandi(app, app, L"/S").ExitCode(), 0u);
+    EXPECT_EQ(Orvandi(app, app, L"/U /S").ExitCode(), 0u);
+    EXPECT_EQ(Record(L"Buono.ocx", L"Unregistered"), Label() + L"\\Buono.ocx\n");
+    EXPECT_TRUE(fs::exists(wow / L"Buono.ocx")) << "the files stay";
 }
 
 }  // namespace

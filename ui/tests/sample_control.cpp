@@ -1,6 +1,8 @@
 // A sample ActiveX control: each registration adds a line to HKCU\Software\OrvandiSamples\<its
 // file name>\Registered (its own path, the registering program, that one's folder and show
-// state). A copy planted under a system DLL's name adds the program that loads it to Loaded.
+// state), each unregistration one to Unregistered. A copy planted under a system DLL's name adds
+// the program that loads it to Loaded. Named "Guasto..." its registration fails; named "Lento..."
+// it takes 3 s.
 #include <windows.h>
 
 #include <string>
@@ -37,13 +39,21 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 }
 
 extern "C" HRESULT WINAPI DllRegisterServer() {
+    const std::wstring self = Path(g_module);
+    if (self.find(L"\\Guasto") != std::wstring::npos) return E_FAIL;
+    if (self.find(L"\\Lento") != std::wstring::npos) Sleep(3000);
     wchar_t folder[MAX_PATH];
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     GetStartupInfoW(&startup);
     const bool shown = startup.dwFlags & STARTF_USESHOWWINDOW;
-    AddLine(L"Registered", Path(g_module) + L" | " + Path(nullptr) + L" | " +
+    AddLine(L"Registered", self + L" | " + Path(nullptr) + L" | " +
                                std::wstring(folder, GetCurrentDirectoryW(MAX_PATH, folder)) +
                                L" | " + (shown ? std::to_wstring(startup.wShowWindow) : L"-"));
+    return S_OK;
+}
+
+extern "C" HRESULT WINAPI DllUnregisterServer() {
+    AddLine(L"Unregistered", Path(g_module));
     return S_OK;
 }
