@@ -150,9 +150,6 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 Guarded(u"Command2_Click", [this] { Command2_Click(); });
             }
             return 0;
-        case WM_SETCURSOR:
-            if (Form_SetCursor()) return TRUE;
-            break;
         case WM_ACTIVATE:
             Form_Activate(LOWORD(wParam) != WA_INACTIVE, HIWORD(wParam) != 0);
             return 0;
@@ -243,14 +240,6 @@ void Form1::Command1_Click() {
 void Form1::Command2_Click() {
     ListBoxEntries entries(list1_);
     RunRegistration(platform_, entries, platform_.ApplicationFolder(), WindowText(labelSysdir_));
-}
-
-// Over the window and its controls the pointer is the one the program set; the arrow lets each
-// control show its own.
-bool Form1::Form_SetCursor() {
-    if (platform_.Pointer() == LoadCursorW(nullptr, IDC_ARROW)) return false;
-    SetCursor(platform_.Pointer());
-    return true;
 }
 
 // Focus returns to the control that had it when the window was last deactivated (the list at

@@ -32,7 +32,6 @@ class Form1 {
     void Form_Load();
     void Command1_Click();
     void Command2_Click();
-    bool Form_SetCursor();
     void Form_Activate(bool active, bool minimized);
     void Form_GotFocus();
     LRESULT Form_DefaultButton();

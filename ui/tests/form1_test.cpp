@@ -145,14 +145,5 @@ TEST_F(Form1Test, FocusComesBackWhenTheWindowIsActivated) {
     EXPECT_EQ(GetFocus(), Control(IDC_COMMAND2));
 }
 
-TEST_F(Form1Test, ShowsTheHourglassWhileTheProgramAsksForIt) {
-    HWND list = Control(IDC_LIST1);
-    for (const auto& [pointer, cursor] : {std::pair{11, IDC_WAIT}, std::pair{1, IDC_ARROW}}) {
-        platform.SetPointer(pointer);
-        SendMessageW(list, WM_SETCURSOR, reinterpret_cast<WPARAM>(list), HTCLIENT);
-        EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, cursor));
-    }
-}
-
 }  // namespace
 }  // namespace orvandi
