@@ -31,6 +31,15 @@ class Form1Test : public testing::Test {
     }
     void TearDown() override { DestroyWindow(hwnd); }
     HWND Control(int id) { return GetDlgItem(hwnd, id); }
+    // The font Windows selects for a description (another face if it must); its face in `face`.
+    TEXTMETRICW Selected(HFONT font) {
+        const MemoryDc dc(CreateCompatibleDC(nullptr));
+        SelectObject(dc.get(), font);
+        TEXTMETRICW metrics{};
+        GetTextMetricsW(dc.get(), &metrics);
+        GetTextFaceW(dc.get(), LF_FACESIZE, face);
+        return metrics;
+    }
     // A key through the dialog keyboard handling of the program's message loop.
     void Key(WPARAM key) {
         for (UINT message : {WM_KEYDOWN, WM_KEYUP}) {
@@ -42,6 +51,7 @@ class Form1Test : public testing::Test {
     Win32Platform platform;
     Form1 form{platform};
     HWND hwnd = nullptr;
+    wchar_t face[LF_FACESIZE] = L"";
 };
 
 // The layout as drawn in twips: at 96 dpi when the window opens, then again after it moves to
@@ -87,7 +97,10 @@ TEST_F(Form1Test, LaysOutItsControlsAtEveryDpi) {
         GetClientRect(hwnd, &place);
         EXPECT_EQ(place.right, px(4890)) << "client width";
         EXPECT_EQ(place.bottom, px(3195)) << "client height";
-        HWND child = GetWindow(hwnd, GW_CHILD);  // children in creation order
+        const Font points(
+            CreateFontW(-px(165), 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, L"MS Sans Serif"));
+        const LONG height = Selected(points.get()).tmHeight;  // 8.25 points at this DPI
+        HWND child = GetWindow(hwnd, GW_CHILD);               // children in creation order
         for (const auto& row : rows) {
             SCOPED_TRACE(row.id);
             EXPECT_EQ(GetDlgCtrlID(child), row.id);
@@ -100,13 +113,12 @@ TEST_F(Form1Test, LaysOutItsControlsAtEveryDpi) {
             const RECT table{px(row.left), px(row.top), px(row.left) + px(row.width),
                              px(row.top) + px(row.height)};
             EXPECT_TRUE(EqualRect(&place, &table)) << place.left << "," << place.top;
-            LOGFONTW font{};
-            GetObjectW(HFONT(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof font, &font);
-            EXPECT_STREQ(font.lfFaceName, L"MS Sans Serif");
-            EXPECT_EQ(font.lfHeight, -px(165));  // 8.25 points
-            EXPECT_EQ(font.lfWeight, row.weight);
-            EXPECT_FALSE(font.lfItalic || font.lfUnderline || font.lfStrikeOut);
-            EXPECT_TRUE(row.weight == 400 || font.lfCharSet == ANSI_CHARSET);
+            const TEXTMETRICW font = Selected(HFONT(SendMessageW(control, WM_GETFONT, 0, 0)));
+            EXPECT_STREQ(face, L"MS Sans Serif");
+            EXPECT_EQ(font.tmHeight, height) << "8.25 points";
+            EXPECT_EQ(font.tmWeight, row.weight);
+            EXPECT_FALSE(font.tmItalic || font.tmUnderlined || font.tmStruckOut);
+            EXPECT_TRUE(row.weight == 400 || font.tmCharSet == ANSI_CHARSET);
         }
         EXPECT_EQ(SendMessageW(list, LB_GETSELCOUNT, 0, 0), 1);
         EXPECT_EQ(SendMessageW(list, LB_GETSEL, 3, 0), 1);
