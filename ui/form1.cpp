@@ -59,6 +59,8 @@ const ControlLayout kControls[] = {
 };
 
 constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+// WM_GETDPISCALEDSIZE (Windows 10 1703), which headers for Windows 7 leave out.
+constexpr UINT kGetDpiScaledSize = 0x02E4;
 
 const wchar_t* Wide(const Text& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
 
@@ -78,20 +80,36 @@ Font CreateFormFont(int dpi, int weight, BYTE charset) {
 
 int Pixels(int twips, int dpi) { return MulDiv(twips, dpi, 1440); }
 
+// A function of user32 that older versions of Windows lack, or null.
+template <typename Function>
+Function FromUser32(const char* name) {
+    return reinterpret_cast<Function>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
+}
+
 // The DPI of the monitor the window is on, where Windows has per-monitor DPI (10 and later);
 // the screen's elsewhere.
 int WindowDpi(HWND hwnd) {
-    using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
-    static const auto getDpiForWindow =
-        reinterpret_cast<GetDpiForWindowFunction>(reinterpret_cast<void*>(
-            GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
-    if (hwnd != nullptr && getDpiForWindow != nullptr) {
-        return static_cast<int>(getDpiForWindow(hwnd));
-    }
+    static const auto getDpiForWindow = FromUser32<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
+    if (getDpiForWindow != nullptr) return static_cast<int>(getDpiForWindow(hwnd));
     HDC screen = GetDC(nullptr);
     const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
     ReleaseDC(nullptr, screen);
     return dpi;
+}
+
+// The window's outer size at `dpi`: the client area as drawn, in a caption and frame as Windows
+// draws them at that DPI. Where Windows cannot tell (before 10), the window has the screen's DPI.
+SIZE WindowSize(int dpi) {
+    static const auto adjustForDpi =
+        FromUser32<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
+    RECT frame{0, 0, Pixels(kClientWidth, dpi), Pixels(kClientHeight, dpi)};
+    if (adjustForDpi != nullptr) {
+        adjustForDpi(&frame, kFormStyle, FALSE, 0, static_cast<UINT>(dpi));
+    } else {
+        AdjustWindowRectEx(&frame, kFormStyle, FALSE, 0);
+    }
+    return {frame.right - frame.left, frame.bottom - frame.top};
 }
 
 }  // namespace
@@ -109,16 +127,9 @@ HWND Form1::Create(HINSTANCE instance) {
     wc.lpszClassName = kClassName;
     if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return nullptr;
 
-    dpi_ = WindowDpi(nullptr);
-    RECT frame{0, 0, Pixels(kClientWidth, dpi_), Pixels(kClientHeight, dpi_)};
-    AdjustWindowRectEx(&frame, kFormStyle, FALSE, 0);
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
-    RECT work{};
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    const int left = work.left + (work.right - work.left - width) / 2;
-    const int top = work.top + (work.bottom - work.top - height) / 2;
-    return CreateWindowExW(0, kClassName, kCaption, kFormStyle, left, top, width, height, nullptr,
+    // Where Windows puts a new window: on the monitor it starts programs on. CreateControls
+    // gives it its size and place there.
+    return CreateWindowExW(0, kClassName, kCaption, kFormStyle, CW_USEDEFAULT, 0, 0, 0, nullptr,
                            nullptr, instance, this);
 }
 
@@ -126,7 +137,6 @@ LRESULT CALLBACK Form1::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
     if (message == WM_NCCREATE) {
         auto* form = static_cast<Form1*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
         form->hwnd_ = hwnd;
-        form->dpi_ = WindowDpi(hwnd);
         form->platform_.SetOwner(hwnd);
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
     }
@@ -158,6 +168,9 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case DM_GETDEFID:
             return Form_DefaultButton();
+        case kGetDpiScaledSize:  // Windows suggests this size with WM_DPICHANGED
+            *reinterpret_cast<SIZE*>(lParam) = WindowSize(static_cast<int>(wParam));
+            return TRUE;
         case WM_DPICHANGED:
             Form_DpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
             return 0;
@@ -176,7 +189,17 @@ bool Form1::CreateControls() {
             return false;
         }
     }
-    PlaceControls();
+    // Sized for the DPI of its monitor and centred on the monitor's work area, by the same code
+    // as when it moves to another monitor.
+    const int dpi = WindowDpi(hwnd_);
+    const SIZE size = WindowSize(dpi);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTONEAREST), &monitor);
+    const RECT& work = monitor.rcWork;
+    const LONG left = work.left + (work.right - work.left - size.cx) / 2;
+    const LONG top = work.top + (work.bottom - work.top - size.cy) / 2;
+    Form_DpiChanged(dpi, {left, top, left + size.cx, top + size.cy});
     list1_ = GetDlgItem(hwnd_, IDC_LIST1);
     labelSysdir_ = GetDlgItem(hwnd_, IDC_LABEL_SYSDIR);
     focus_ = list1_;
@@ -254,8 +277,8 @@ void Form1::Form_Activate(bool active, bool minimized) {
 void Form1::Form_GotFocus() { SetFocus(focus_); }
 
 // The window moved to a monitor with another DPI (Windows suggests where it goes, at the size
-// that keeps its look): everything is placed and lettered again for it. Marks, focus and the
-// list's scroll position stay as they are.
+// the window asked for with WM_GETDPISCALEDSIZE), or opens: everything is placed and lettered
+// for that DPI. Marks, focus and the list's scroll position stay as they are.
 void Form1::Form_DpiChanged(int dpi, const RECT& suggested) {
     dpi_ = dpi;
     SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,

@@ -1,4 +1,5 @@
 // Form1 created in this process, so that its fonts, places and keys can be read back and driven.
+#define WINVER 0x0A00  // GetSystemMetricsForDpi and WM_GETDPISCALEDSIZE (Windows 10)
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -89,14 +90,17 @@ TEST_F(Form1Test, LaysOutItsControlsAtEveryDpi) {
     for (int dpi : {96, 144, 192}) {
         SCOPED_TRACE(dpi);
         const auto px = [dpi](int twips) { return MulDiv(twips, dpi, 1440); };
-        RECT place{0, 0, px(4890), px(3195)};
-        if (dpi != 96) {  // Windows suggests the frame that keeps the client area's look
-            AdjustWindowRectEx(&place, GetWindowLongW(hwnd, GWL_STYLE), FALSE, 0);
-            SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), LPARAM(&place));
-        }
-        GetClientRect(hwnd, &place);
-        EXPECT_EQ(place.right, px(4890)) << "client width";
-        EXPECT_EQ(place.bottom, px(3195)) << "client height";
+        const auto metric = [dpi](int index) { return GetSystemMetricsForDpi(index, dpi); };
+        // The size the window asks for at this DPI, which Windows suggests when it moves there,
+        // and the client area that leaves inside a caption and a fixed frame drawn at this DPI.
+        SIZE asked{};
+        EXPECT_TRUE(SendMessageW(hwnd, WM_GETDPISCALEDSIZE, dpi, LPARAM(&asked)));
+        RECT place{0, 0, asked.cx, asked.cy};
+        if (dpi != 96) SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), LPARAM(&place));
+        GetWindowRect(hwnd, &place);
+        EXPECT_TRUE(place.right - place.left == asked.cx && place.bottom - place.top == asked.cy);
+        EXPECT_EQ(asked.cx - 2 * metric(SM_CXFIXEDFRAME), px(4890)) << "client width";
+        EXPECT_EQ(asked.cy - metric(SM_CYCAPTION) - 2 * metric(SM_CYFIXEDFRAME), px(3195));
         const Font points(
             CreateFontW(-px(165), 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, L"MS Sans Serif"));
         const LONG height = Selected(points.get()).tmHeight;  // 8.25 points at this DPI
