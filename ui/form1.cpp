@@ -118,6 +118,7 @@ HWND Form1::Create(HINSTANCE instance) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = WindowProc;
+    wc.cbWndExtra = DLGWINDOWEXTRA;  // the dialog manager keeps its state there
     wc.hInstance = instance;
     wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_ORVANDI));
     wc.hIconSm = static_cast<HICON>(
@@ -141,12 +142,14 @@ LRESULT CALLBACK Form1::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
     }
     auto* form = reinterpret_cast<Form1*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (form == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
+    if (form == nullptr) return DefDlgProcW(hwnd, message, wParam, lParam);
     if (message == WM_NCDESTROY) SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
     return form->HandleMessage(message, wParam, lParam);
 }
 
-// The dispatch list: one handler per event, nothing else.
+// The dispatch list: one handler per event, nothing else. The rest goes to the dialog manager,
+// which keeps the focus where the user left it when the window is deactivated and activated
+// again, and gives it to the list at first.
 LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_CREATE:
@@ -160,12 +163,6 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 Guarded(u"Command2_Click", [this] { Command2_Click(); });
             }
             return 0;
-        case WM_ACTIVATE:
-            Form_Activate(LOWORD(wParam) != WA_INACTIVE, HIWORD(wParam) != 0);
-            return 0;
-        case WM_SETFOCUS:
-            Form_GotFocus();
-            return 0;
         case DM_GETDEFID:
             return Form_DefaultButton();
         case kGetDpiScaledSize:  // Windows suggests this size with WM_DPICHANGED
@@ -174,11 +171,14 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_DPICHANGED:
             Form_DpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
             return 0;
+        case WM_CLOSE:  // the dialog manager would turn it into IDCANCEL, which does nothing here
+            DestroyWindow(hwnd_);
+            return 0;
         case WM_DESTROY:
             PostQuitMessage(0);
             return 0;
     }
-    return DefWindowProcW(hwnd_, message, wParam, lParam);
+    return DefDlgProcW(hwnd_, message, wParam, lParam);
 }
 
 bool Form1::CreateControls() {
@@ -202,7 +202,6 @@ bool Form1::CreateControls() {
     Form_DpiChanged(dpi, {left, top, left + size.cx, top + size.cy});
     list1_ = GetDlgItem(hwnd_, IDC_LIST1);
     labelSysdir_ = GetDlgItem(hwnd_, IDC_LABEL_SYSDIR);
-    focus_ = list1_;
     return true;
 }
 
@@ -265,17 +264,6 @@ void Form1::Command2_Click() {
     RunRegistration(platform_, entries, platform_.ApplicationFolder(), WindowText(labelSysdir_));
 }
 
-// Focus returns to the control that had it when the window was last deactivated (the list at
-// first), as in a dialog box. The message is not passed on: Windows' own handling would give the
-// focus to the window itself, and Tab, Space and Enter would do nothing until a click.
-void Form1::Form_Activate(bool active, bool minimized) {
-    HWND focused = GetFocus();
-    if (!active && focused != nullptr && IsChild(hwnd_, focused)) focus_ = focused;
-    if (active && !minimized) SetFocus(focus_);
-}
-
-void Form1::Form_GotFocus() { SetFocus(focus_); }
-
 // The window moved to a monitor with another DPI (Windows suggests where it goes, at the size
 // the window asked for with WM_GETDPISCALEDSIZE), or opens: everything is placed and lettered
 // for that DPI. Marks, focus and the list's scroll position stay as they are.
@@ -287,7 +275,8 @@ void Form1::Form_DpiChanged(int dpi, const RECT& suggested) {
 }
 
 // Enter presses the focused button: the dialog keyboard handling of the message loop asks the
-// window for its default button and clicks it. Elsewhere Enter does nothing.
+// window for its default button and clicks it. Elsewhere Enter does nothing: the dialog manager
+// then sends IDOK, which no control has, as Escape sends IDCANCEL.
 LRESULT Form1::Form_DefaultButton() {
     const int focused = GetDlgCtrlID(GetFocus());
     if (focused != IDC_COMMAND1 && focused != IDC_COMMAND2) return 0;
