@@ -80,6 +80,14 @@ struct Font {
     static void Close(Value h) { ::DeleteObject(h); }
 };
 
+// Memory device contexts (CreateCompatibleDC); a window's DC is released, not deleted.
+struct Dc {
+    using Value = HDC;
+    static Value Empty() { return nullptr; }
+    static bool Owns(Value h) { return h != nullptr; }
+    static void Close(Value h) { ::DeleteDC(h); }
+};
+
 }  // namespace handle_traits
 
 using FileHandle = UniqueHandle<handle_traits::File>;
@@ -87,5 +95,6 @@ using FindHandle = UniqueHandle<handle_traits::Find>;
 using KernelHandle = UniqueHandle<handle_traits::Kernel>;  // processes and threads
 using Library = UniqueHandle<handle_traits::Library>;
 using Font = UniqueHandle<handle_traits::Font>;
+using MemoryDc = UniqueHandle<handle_traits::Dc>;
 
 }  // namespace orvandi

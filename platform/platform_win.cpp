@@ -450,8 +450,8 @@ void Win32Platform::ShowMessage(const Text& text) {
 }
 
 void Win32Platform::SetPointer(int pointer) {
-    pointer_ = LoadCursorW(nullptr, pointer == kPointerHourglass ? IDC_WAIT : IDC_ARROW);
-    SetCursor(pointer_);  // at once: the window may process no message for a while
+    // At once: the window may process no message for a while.
+    SetCursor(LoadCursorW(nullptr, pointer == kPointerHourglass ? IDC_WAIT : IDC_ARROW));
 }
 
 }  // namespace orvandi

@@ -20,8 +20,6 @@ class Win32Platform : public UnattendedPlatform {
     // set later with SetOwner (the window is created after the platform).
     explicit Win32Platform(HWND owner = nullptr) : owner_(owner) {}
     void SetOwner(HWND owner) { owner_ = owner; }
-    // The pointer the owner window should show (its WM_SETCURSOR handler asks for it).
-    HCURSOR Pointer() const { return pointer_; }
 
     Text ApplicationFolder() override;
     Text ListFirst(const Text& pattern, int attributes) override;
@@ -43,7 +41,6 @@ class Win32Platform : public UnattendedPlatform {
 
   private:
     HWND owner_;
-    HCURSOR pointer_ = LoadCursorW(nullptr, IDC_ARROW);
     // The listing's next admitted name from `found` on, or the end of the listing.
     Text Admit(WIN32_FIND_DATAW& found);
     // Ends the listing after FindFirstFileW/FindNextFileW failed: the empty text, or a Failure.

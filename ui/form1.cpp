@@ -59,6 +59,8 @@ const ControlLayout kControls[] = {
 };
 
 constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+// WM_GETDPISCALEDSIZE (Windows 10 1703), which headers for Windows 7 leave out.
+constexpr UINT kGetDpiScaledSize = 0x02E4;
 
 const wchar_t* Wide(const Text& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
 
@@ -78,20 +80,36 @@ Font CreateFormFont(int dpi, int weight, BYTE charset) {
 
 int Pixels(int twips, int dpi) { return MulDiv(twips, dpi, 1440); }
 
+// A function of user32 that older versions of Windows lack, or null.
+template <typename Function>
+Function FromUser32(const char* name) {
+    return reinterpret_cast<Function>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
+}
+
 // The DPI of the monitor the window is on, where Windows has per-monitor DPI (10 and later);
 // the screen's elsewhere.
 int WindowDpi(HWND hwnd) {
-    using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
-    static const auto getDpiForWindow =
-        reinterpret_cast<GetDpiForWindowFunction>(reinterpret_cast<void*>(
-            GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
-    if (hwnd != nullptr && getDpiForWindow != nullptr) {
-        return static_cast<int>(getDpiForWindow(hwnd));
-    }
+    static const auto getDpiForWindow = FromUser32<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
+    if (getDpiForWindow != nullptr) return static_cast<int>(getDpiForWindow(hwnd));
     HDC screen = GetDC(nullptr);
     const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
     ReleaseDC(nullptr, screen);
     return dpi;
+}
+
+// The window's outer size at `dpi`: the client area as drawn, in a caption and frame as Windows
+// draws them at that DPI. Where Windows cannot tell (before 10), the window has the screen's DPI.
+SIZE WindowSize(int dpi) {
+    static const auto adjustForDpi =
+        FromUser32<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
+    RECT frame{0, 0, Pixels(kClientWidth, dpi), Pixels(kClientHeight, dpi)};
+    if (adjustForDpi != nullptr) {
+        adjustForDpi(&frame, kFormStyle, FALSE, 0, static_cast<UINT>(dpi));
+    } else {
+        AdjustWindowRectEx(&frame, kFormStyle, FALSE, 0);
+    }
+    return {frame.right - frame.left, frame.bottom - frame.top};
 }
 
 }  // namespace
@@ -100,6 +118,7 @@ HWND Form1::Create(HINSTANCE instance) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = WindowProc;
+    wc.cbWndExtra = DLGWINDOWEXTRA;  // the dialog manager keeps its state there
     wc.hInstance = instance;
     wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_ORVANDI));
     wc.hIconSm = static_cast<HICON>(
@@ -109,16 +128,9 @@ HWND Form1::Create(HINSTANCE instance) {
     wc.lpszClassName = kClassName;
     if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return nullptr;
 
-    dpi_ = WindowDpi(nullptr);
-    RECT frame{0, 0, Pixels(kClientWidth, dpi_), Pixels(kClientHeight, dpi_)};
-    AdjustWindowRectEx(&frame, kFormStyle, FALSE, 0);
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
-    RECT work{};
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    const int left = work.left + (work.right - work.left - width) / 2;
-    const int top = work.top + (work.bottom - work.top - height) / 2;
-    return CreateWindowExW(0, kClassName, kCaption, kFormStyle, left, top, width, height, nullptr,
+    // Where Windows puts a new window: on the monitor it starts programs on. CreateControls
+    // gives it its size and place there.
+    return CreateWindowExW(0, kClassName, kCaption, kFormStyle, CW_USEDEFAULT, 0, 0, 0, nullptr,
                            nullptr, instance, this);
 }
 
@@ -126,17 +138,18 @@ LRESULT CALLBACK Form1::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
     if (message == WM_NCCREATE) {
         auto* form = static_cast<Form1*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
         form->hwnd_ = hwnd;
-        form->dpi_ = WindowDpi(hwnd);
         form->platform_.SetOwner(hwnd);
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
     }
     auto* form = reinterpret_cast<Form1*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (form == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
+    if (form == nullptr) return DefDlgProcW(hwnd, message, wParam, lParam);
     if (message == WM_NCDESTROY) SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
     return form->HandleMessage(message, wParam, lParam);
 }
 
-// The dispatch list: one handler per event, nothing else.
+// The dispatch list: one handler per event, nothing else. The rest goes to the dialog manager,
+// which keeps the focus where the user left it when the window is deactivated and activated
+// again, and gives it to the list at first.
 LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_CREATE:
@@ -150,25 +163,22 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 Guarded(u"Command2_Click", [this] { Command2_Click(); });
             }
             return 0;
-        case WM_SETCURSOR:
-            if (Form_SetCursor()) return TRUE;
-            break;
-        case WM_ACTIVATE:
-            Form_Activate(LOWORD(wParam) != WA_INACTIVE, HIWORD(wParam) != 0);
-            return 0;
-        case WM_SETFOCUS:
-            Form_GotFocus();
-            return 0;
         case DM_GETDEFID:
             return Form_DefaultButton();
+        case kGetDpiScaledSize:  // Windows suggests this size with WM_DPICHANGED
+            *reinterpret_cast<SIZE*>(lParam) = WindowSize(static_cast<int>(wParam));
+            return TRUE;
         case WM_DPICHANGED:
             Form_DpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+            return 0;
+        case WM_CLOSE:  // the dialog manager would turn it into IDCANCEL, which does nothing here
+            DestroyWindow(hwnd_);
             return 0;
         case WM_DESTROY:
             PostQuitMessage(0);
             return 0;
     }
-    return DefWindowProcW(hwnd_, message, wParam, lParam);
+    return DefDlgProcW(hwnd_, message, wParam, lParam);
 }
 
 bool Form1::CreateControls() {
@@ -179,10 +189,19 @@ bool Form1::CreateControls() {
             return false;
         }
     }
-    PlaceControls();
+    // Sized for the DPI of its monitor and centred on the monitor's work area, by the same code
+    // as when it moves to another monitor.
+    const int dpi = WindowDpi(hwnd_);
+    const SIZE size = WindowSize(dpi);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTONEAREST), &monitor);
+    const RECT& work = monitor.rcWork;
+    const LONG left = work.left + (work.right - work.left - size.cx) / 2;
+    const LONG top = work.top + (work.bottom - work.top - size.cy) / 2;
+    Form_DpiChanged(dpi, {left, top, left + size.cx, top + size.cy});
     list1_ = GetDlgItem(hwnd_, IDC_LIST1);
     labelSysdir_ = GetDlgItem(hwnd_, IDC_LABEL_SYSDIR);
-    focus_ = list1_;
     return true;
 }
 
@@ -245,28 +264,9 @@ void Form1::Command2_Click() {
     RunRegistration(platform_, entries, platform_.ApplicationFolder(), WindowText(labelSysdir_));
 }
 
-// Over the window and its controls the pointer is the one the program set; the arrow lets each
-// control show its own.
-bool Form1::Form_SetCursor() {
-    if (platform_.Pointer() == LoadCursorW(nullptr, IDC_ARROW)) return false;
-    SetCursor(platform_.Pointer());
-    return true;
-}
-
-// Focus returns to the control that had it when the window was last deactivated (the list at
-// first), as in a dialog box. The message is not passed on: Windows' own handling would give the
-// focus to the window itself, and Tab, Space and Enter would do nothing until a click.
-void Form1::Form_Activate(bool active, bool minimized) {
-    HWND focused = GetFocus();
-    if (!active && focused != nullptr && IsChild(hwnd_, focused)) focus_ = focused;
-    if (active && !minimized) SetFocus(focus_);
-}
-
-void Form1::Form_GotFocus() { SetFocus(focus_); }
-
 // The window moved to a monitor with another DPI (Windows suggests where it goes, at the size
-// that keeps its look): everything is placed and lettered again for it. Marks, focus and the
-// list's scroll position stay as they are.
+// the window asked for with WM_GETDPISCALEDSIZE), or opens: everything is placed and lettered
+// for that DPI. Marks, focus and the list's scroll position stay as they are.
 void Form1::Form_DpiChanged(int dpi, const RECT& suggested) {
     dpi_ = dpi;
     SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
@@ -275,7 +275,8 @@ void Form1::Form_DpiChanged(int dpi, const RECT& suggested) {
 }
 
 // Enter presses the focused button: the dialog keyboard handling of the message loop asks the
-// window for its default button and clicks it. Elsewhere Enter does nothing.
+// window for its default button and clicks it. Elsewhere Enter does nothing: the dialog manager
+// then sends IDOK, which no control has, as Escape sends IDCANCEL.
 LRESULT Form1::Form_DefaultButton() {
     const int focused = GetDlgCtrlID(GetFocus());
     if (focused != IDC_COMMAND1 && focused != IDC_COMMAND2) return 0;

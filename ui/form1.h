@@ -32,9 +32,6 @@ class Form1 {
     void Form_Load();
     void Command1_Click();
     void Command2_Click();
-    bool Form_SetCursor();
-    void Form_Activate(bool active, bool minimized);
-    void Form_GotFocus();
     LRESULT Form_DefaultButton();
     void Form_DpiChanged(int dpi, const RECT& suggested);
 
@@ -42,7 +39,6 @@ class Form1 {
     HWND hwnd_ = nullptr;
     HWND list1_ = nullptr;
     HWND labelSysdir_ = nullptr;
-    HWND focus_ = nullptr;  // the control that gets the focus when the window does
     int dpi_ = 96;
     Font font_;
     Font boldFont_;

@@ -9,6 +9,7 @@
 #include "core/unattended.h"
 #include "ui/form1.h"
 #include "ui/res/version.h"
+#include "ui/system_dlls.h"
 
 namespace {
 
@@ -23,19 +24,7 @@ bool LoadDllsFromTheSystemFolderOnly() {
     const auto setDirectories = reinterpret_cast<SetDirectories>(reinterpret_cast<void*>(
         GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
     if (setDirectories != nullptr) return setDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
-
-    // Without it: take the current folder out of the search, and load by full path from the
-    // system folder the DLLs the window pulls in, so that their later loads by name find them
-    // already loaded (a missing one is simply not there to be planted instead).
-    wchar_t path[MAX_PATH + 20];
-    const UINT length = GetSystemDirectoryW(path, MAX_PATH);
-    if (!SetDllDirectoryW(L"") || length == 0 || length >= MAX_PATH) return false;
-    for (const wchar_t* dll : {L"\\uxtheme.dll", L"\\dwmapi.dll", L"\\version.dll",
-                               L"\\cryptbase.dll", L"\\propsys.dll", L"\\textshaping.dll"}) {
-        lstrcpyW(path + length, dll);  // std::wstring would add 30 KB to the program
-        LoadLibraryExW(path, nullptr, 0);
-    }
-    return true;
+    return orvandi::PreloadSystemDlls();
 }
 
 }  // namespace
@@ -46,14 +35,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR arguments, int show) {
     if (!LoadDllsFromTheSystemFolderOnly()) return 2;
 
     // Started with switches by a deployment system: no window at all, an exit code instead.
+    orvandi::Win32Platform platform;
     const orvandi::Text commandLine = reinterpret_cast<const char16_t*>(arguments);
     const orvandi::Switches switches = orvandi::ParseCommandLine(commandLine);
     if (switches.mode != orvandi::RunMode::kWindow) {
-        orvandi::Win32Platform platform;
         return orvandi::RunUnattended(platform, switches, commandLine, u"" ORVANDI_VERSION_STR);
     }
 
-    orvandi::Win32Platform platform;
     orvandi::Form1 form(platform);
     HWND hwnd = form.Create(instance);
     if (hwnd == nullptr) return 1;
