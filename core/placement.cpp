@@ -14,7 +14,8 @@ Placement DecidePlacement(const CopyFacts& facts) {
 PlacementResult PlaceControl(Platform& platform, const Text& source, const Text& destination) {
     PlacementResult result;
     try {
-        result.placement = DecidePlacement(platform.InspectCopy(source, destination));
+        result.facts = platform.InspectCopy(source, destination);
+        result.placement = DecidePlacement(result.facts);
         if (result.placement == Placement::kRefuse) {
             result.failure = Failure{kNotAControlNumber, platform.ErrorText(kNotAControlNumber)};
         } else if (result.placement == Placement::kCopy) {

@@ -25,6 +25,7 @@ Placement DecidePlacement(const CopyFacts& facts);
 
 struct PlacementResult {
     Placement placement = Placement::kCopy;
+    CopyFacts facts;                 // what the decision was taken on
     std::optional<Failure> failure;  // why the copy failed, or why the source was refused
 };
 

@@ -104,13 +104,25 @@ Text Regsvr32Meaning(std::uint32_t code, bool uninstall) {
     }
 }
 
+// "1.2.3.4": the four 16-bit words of a file version, most significant first.
+Text VersionText(std::uint64_t version) {
+    Text text;
+    for (int shift = 48; shift >= 0; shift -= 16) {
+        text += Decimal(static_cast<std::int32_t>(version >> shift & 0xFFFF));
+        if (shift > 0) text += u'.';
+    }
+    return text;
+}
+
 Text PlacementText(const PlacementResult& placed) {
     switch (placed.placement) {
         case Placement::kRefuse:
             return Join(
                 {u"non è un controllo a 32 bit, non copiato (", Explain(*placed.failure), u")"});
         case Placement::kKeepNewer:
-            return u"lasciata la copia presente, di versione più alta";
+            return Join({u"lasciata la copia presente, di versione più alta (",
+                         VersionText(*placed.facts.destinationVersion), u" invece di ",
+                         VersionText(*placed.facts.sourceVersion), u")"});
         case Placement::kKeepIdentical:
             return u"già presente, identico";
         case Placement::kCopy:

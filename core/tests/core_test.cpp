@@ -5,6 +5,7 @@
 #include <tuple>
 #include <vector>
 
+#include "core/placement.h"
 #include "core/platform.h"
 #include "core/registration.h"
 #include "core/scan.h"
@@ -105,16 +106,9 @@ const Text kZero =
     u"operazione completata\r\nTotali : 0\r\nOk : 0\r\nNo : 0\r\n"
     u"operazione completata con successo";
 
-// The summary's texts are checked with the runs below.
-TEST(Texts, ErrorAndCheckedArithmetic) {
-    EXPECT_EQ(FormatRunError(-2147483647 - 1, u"x"),
-              u"Error -2147483648 (x) in procedure Command2_Click of Form Form1");
-    EXPECT_EQ(Sub16(-32767, 1), -32768);
-    EXPECT_THROW(Sub16(-32768, 1), Failure);  // Add16's: the scan's overflow
-}
-
 // One press of REGISTRA SELEZIONATI over a list, with some platform calls failing: every call
-// the run made, in order.
+// the run made, in order. After the first marked entry no scope is active outside an entry's own
+// steps: a failure there leaves the run ("escaped"), unreported, for the window to handle.
 TEST(RunRegistration, CopiesLaunchesCountsAndReports) {
     const Text error = u"Message Error 5 (Denied) in procedure Command2_Click of Form Form1\n";
     const struct {
@@ -125,11 +119,12 @@ TEST(RunRegistration, CopiesLaunchesCountsAndReports) {
     } rows[] = {
         // clang-format off
         {"nothing marked", {0, 0, 0}, {}, u"Pointer 11\nPointer 1\nMessage " + kZero + u"\n"},
-        {"the marked ones, in order, each copy registered by its whole path, quoted", {0, 1, 1}, {},
-         u"Pointer 11\nCopy C:\\App\\OCX\\-u b.ocx > C:\\W S\\-u b.ocx\n"
-         u"Launch regsvr32 /s \"C:\\W S\\-u b.ocx\" @2\nCopy C:\\App\\OCX\\\u00e0.ocx > C:\\W S\\\u00e0.ocx\n"
-         u"Launch regsvr32 /s \"C:\\W S\\\u00e0.ocx\" @2\nPointer 1\nMessage operazione completata\r\n"
-         u"Totali : 2\r\nOk : 2\r\nNo : 0\r\noperazione completata con successo\n"},
+        {"in order, each copy registered by its whole path, quoted; no control refused, a newer "
+         "copy kept", {1, 1, 1}, {},
+         u"Pointer 11\nLaunch regsvr32 /s \"C:\\W S\\-u b.ocx\" @2\n"
+         u"Copy C:\\App\\OCX\\\u00e0.ocx > C:\\W S\\\u00e0.ocx\nLaunch regsvr32 /s \"C:\\W S\\\u00e0.ocx\" @2\n"
+         u"Pointer 1\nMessage operazione completata\r\nTotali : 3\r\nOk : 2\r\nNo : 1\r\n"
+         u"non sono riuscito a fare i seguenti: A.ocx\r\n\n"},
         {"an unreadable source or a failed copy is still launched; two failed steps count once",
          {1, 0, 1}, {u"Inspect C:\\App\\OCX\\A", u"> C:\\W S\\\u00e0", u"\u00e0.ocx\""},
          u"Pointer 11\nLaunch regsvr32 /s \"C:\\W S\\A.ocx\" @2\n"
@@ -141,6 +136,9 @@ TEST(RunRegistration, CopiesLaunchesCountsAndReports) {
          u"Pointer 11\nPointer 1\n" + error},
         {"the summary failing with nothing marked", {0, 0, 0}, {u"Message op"},
          u"Pointer 11\nPointer 1\nMessage " + kZero + u"\nPointer 1\n" + error},
+        {"a mark after the first marked entry", {0, 1, 1}, {u"marked 2"}, u"Pointer 11\nLaunch regsvr32 /s \"C:\\W S\\-u b.ocx\" @2\nescaped\n"},
+        {"the arrow after the pass", {0, 1, 0}, {u"Pointer 1\n"}, u"Pointer 11\nLaunch regsvr32 /s \"C:\\W S\\-u b.ocx\" @2\nPointer 1\nescaped\n"},
+        {"the summary after the pass", {0, 1, 0}, {u"Message op"}, u"Pointer 11\nLaunch regsvr32 /s \"C:\\W S\\-u b.ocx\" @2\nPointer 1\nMessage operazione completata\r\nTotali : 1\r\nOk : 1\r\nNo : 0\r\noperazione completata con successo\nescaped\n"},
         // clang-format on
     };
     for (const auto& row : rows) {
@@ -148,77 +146,46 @@ TEST(RunRegistration, CopiesLaunchesCountsAndReports) {
         Fake fake;
         fake.names = {u"A.ocx", u"-u b.ocx", u"\u00e0.ocx"};
         fake.marks = row.marks;
+        fake.facts[u"C:\\App\\OCX\\A.ocx"] = {false, {}, {}, false};
+        fake.facts[u"C:\\App\\OCX\\-u b.ocx"] = {true, 1, 2, false};
         for (const Text& part : row.failing) fake.failures.push_back({part, {5, u"Denied"}});
-        RunRegistration(fake, fake, u"C:\\App", u"C:\\W S");
+        try {
+            RunRegistration(fake, fake, u"C:\\App", u"C:\\W S");
+        } catch (const Failure&) {
+            fake.log += u"escaped\n";
+        }
         EXPECT_EQ(fake.log, row.log);
         EXPECT_EQ(fake.marks, row.marks) << "a run never changes the marks";
     }
 }
 
-// What may land in the system folder, for one marked entry: what the source is and what the
-// system folder holds decide whether it is copied, registered, and counted as failed.
-TEST(RunRegistration, PlacesOnlyWhatMayReplaceTheCopyInTheSystemFolder) {
-    const std::uint64_t v1 = 0x0001000200030004, v2 = v1 + 1;  // 1.2.3.4 and 1.2.3.5
-    const std::optional<std::uint64_t> none;
-    const struct {
-        const char* what;
-        CopyFacts facts;  // the source is a control, its version, the destination's, same bytes
-        bool copied, launched, failed;
-    } rows[] = {
-        {"a control, nothing there", {true, v1, none, false}, 1, 1, 0},
-        {"no 32-bit control", {false, none, none, false}, 0, 0, 1},
-        {"no 32-bit control, over an older copy", {false, v1, v2, false}, 0, 0, 1},
-        {"a newer copy there is kept", {true, v1, v2, false}, 0, 1, 0},
-        {"an older copy there is replaced", {true, v2, v1, false}, 1, 1, 0},
-        {"the same bytes there are kept", {true, v1, v1, true}, 0, 1, 0},
-        {"the same version, other bytes", {true, v1, v1, false}, 1, 1, 0},
-        {"a source without a version", {true, none, v2, false}, 1, 1, 0},
-        {"a copy there without a version", {true, v1, none, false}, 1, 1, 0},
-        {"the same bytes, no version", {true, none, none, true}, 0, 1, 0},
+// What may land in the system folder: what the source is and what the system folder holds.
+TEST(DecidePlacement, NeverADowngradeANeedlessRewriteOrANonControl) {
+    const std::optional<std::uint64_t> none, v1 = 0x0001000200030004, v2 = *v1 + 1;
+    const Placement copy = Placement::kCopy, keepNewer = Placement::kKeepNewer,
+                    keepSame = Placement::kKeepIdentical, refuse = Placement::kRefuse;
+    // The source is a control, its version, the copy's version there, the same bytes: what is done.
+    const std::pair<CopyFacts, Placement> rows[] = {
+        {{true, v1, none, false}, copy},  {{false, none, none, false}, refuse},
+        {{false, v1, v2, false}, refuse}, {{true, v1, v2, false}, keepNewer},
+        {{true, v2, v1, false}, copy},    {{true, v1, v1, true}, keepSame},
+        {{true, v1, v1, false}, copy},    {{true, none, v2, false}, copy},
+        {{true, v1, none, false}, copy},  {{true, none, none, true}, keepSame},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.what);
-        Fake fake;
-        fake.names = {u"A.ocx"};
-        fake.marks = {true};
-        fake.facts[u"C:\\App\\OCX\\A.ocx"] = row.facts;
-        RunRegistration(fake, fake, u"C:\\App", u"C:\\S");
-        EXPECT_EQ(fake.log.find(u"Copy ") != Text::npos, row.copied);
-        EXPECT_EQ(fake.log.find(u"Launch ") != Text::npos, row.launched);
-        EXPECT_EQ(
-            fake.log.find(u"No : 1\r\nnon sono riuscito a fare i seguenti: A.ocx") != Text::npos,
-            row.failed);
+    for (const auto& [facts, placement] : rows) {
+        EXPECT_EQ(DecidePlacement(facts), placement)
+            << facts.sourceIsControl << " " << facts.sourceVersion.value_or(0) << " "
+            << facts.destinationVersion.value_or(0) << " " << facts.sameBytes;
     }
 }
 
-// After the first marked entry no scope is active outside an entry's own steps: a failure there
-// leaves the run, unreported, for the window to handle.
-TEST(RunRegistration, LeavesFailuresOutsideItsScopes) {
-    for (const Text failing : {u"marked 2", u"Pointer 1\n", u"Message"}) {
-        SCOPED_TRACE(std::string(failing.begin(), failing.end()));
-        Fake fake;
-        fake.names = {u"A.ocx", u"B.ocx", u"C.ocx"};
-        fake.marks = {0, 1, 1};
-        fake.failures = {{failing, {7, u"Out of memory"}}};
-        EXPECT_THROW(RunRegistration(fake, fake, u"C:\\App", u"C:\\S"), Failure);
-        EXPECT_EQ(fake.log.find(u"Error"), Text::npos);
-    }
-}
-
-TEST(ScanControlFiles, ListsInOrderUntilTheFirstEmptyNameAndOverflowsPast32767) {
+TEST(ScanControlFiles, ListsInOrderUntilTheFirstEmptyNameThenCloses) {
     Fake fake;
     fake.listing = {u"b.ocx", u"A.OCX", u"\u00e0 b.ocx", u"", u"late.ocx"};
     ScanControlFiles(fake, u"C:\\App\\", fake);  // a trailing separator is kept
     EXPECT_EQ(fake.names, std::vector<Text>(fake.listing.begin(), fake.listing.begin() + 3));
     EXPECT_EQ(fake.log,
               u"ListFirst C:\\App\\\\OCX\\*.ocx 0\nListNext\nListNext\nListNext\nListClose\n");
-
-    Fake full;
-    for (int i = 0; i < 32768; ++i) full.listing.push_back(Decimal(i));
-    EXPECT_THROW(ScanControlFiles(full, u"C:\\App", full), Failure);
-    ASSERT_EQ(full.names.size(), 32767u);
-    EXPECT_EQ(full.names.back(), u"32766");
-    EXPECT_EQ(full.log.substr(full.log.size() - 19), u"ListNext\nListClose\n") << "left open";
 }
 
 TEST(ResolveSystemFolder, AddsTheSuffixByWhetherOsIsSet) {
@@ -232,36 +199,18 @@ TEST(ResolveSystemFolder, AddsTheSuffixByWhetherOsIsSet) {
     }
 }
 
-TEST(MarkAll, MarksEveryEntryAndClearsNone) {
-    Fake fake;
-    MarkAll(fake);  // an empty list
-    fake.names = {u"a", u"b", u"c"};
-    fake.marks = {0, 1, 0};
-    MarkAll(fake);
-    EXPECT_EQ(fake.marks, std::vector<bool>(3, true));
-}
-
 TEST(ParseCommandLine, KnowsExactlyItsSwitches) {
     const RunMode window = RunMode::kWindow, install = RunMode::kInstall,
                   uninstall = RunMode::kUninstall, bad = RunMode::kBadCommandLine;
     const std::tuple<Text, RunMode, Text> rows[] = {
-        {u"", window, u""},
-        {u"leggimi.txt -s", window, u""},
-        {u"/S", install, u""},
-        {u" /s\t", install, u""},
-        {u"/U /S", uninstall, u""},
-        {u"/s /u", uninstall, u""},
-        {u"/u /log=C:\\x.log", uninstall, u"C:\\x.log"},
+        // clang-format off
+        {u"", window, u""}, {u"leggimi.txt -s", window, u""}, {u"/S", install, u""},
+        {u" /s\t/u", uninstall, u""}, {u"/u /log=C:\\x.log", uninstall, u"C:\\x.log"},
         {u"/LOG=\"C:\\a b\\x.log\" /S", install, u"C:\\a b\\x.log"},
-        {u"\"/Log=C:\\a b.log\" /S", install, u"C:\\a b.log"},
-        {u"/S /S", bad, u""},
-        {u"/S/U", bad, u""},
-        {u"/S /LOG=a /LOG=b", bad, u""},
-        {u"/S /LOG=", bad, u""},
-        {u"/LOG=x", bad, u""},
-        {u"/S /LOG=C:\\a b.log", bad, u""},
-        {u"/S /Q", bad, u""},
-        {u"/?", bad, u""},
+        {u"\"/Log=C:\\a b.log\" /S", install, u"C:\\a b.log"}, {u"/S /S", bad, u""},
+        {u"/S/U", bad, u""}, {u"/S /LOG=", bad, u""}, {u"/LOG=x", bad, u""},
+        {u"/S /LOG=C:\\a b.log", bad, u""}, {u"/S /Q", bad, u""},
+        // clang-format on
     };
     for (const auto& [arguments, mode, log] : rows) {
         const Switches switches = ParseCommandLine(arguments);
@@ -289,7 +238,8 @@ TEST(RunUnattended, InstallsOrUninstallsEveryEntryAndLogsIt) {
         {"install: placed as by the window, then waited for", RunMode::kInstall, six,
          {{u"> C:\\W\\SYSTEM32\\Rotto", {32, u"In uso"}}}, kExitFailed,
          u"Ok.ocx: copiato; regsvr32 0 (registrato)\r\n"
-         u"Nuovo.ocx: lasciata la copia presente, di versione pi\u00f9 alta; regsvr32 0 (registrato)\r\n"
+         u"Nuovo.ocx: lasciata la copia presente, di versione pi\u00f9 alta (6.1.7601.24000 "
+         u"invece di 6.1.7600.16385); regsvr32 0 (registrato)\r\n"
          u"Uguale.ocx: gi\u00e0 presente, identico; regsvr32 5 (la funzione di registrazione del "
          u"controllo non \u00e8 riuscita)\r\n"
          u"Testo.ocx: non \u00e8 un controllo a 32 bit, non copiato (errore 193: text of 193)\r\n"
@@ -300,11 +250,11 @@ TEST(RunUnattended, InstallsOrUninstallsEveryEntryAndLogsIt) {
          u"Ok.ocx: copiato; regsvr32 0 (registrato)\r\nTotale 1, riusciti 1, non riusciti 0; "
          u"codice di uscita 0\r\n"},
         {"uninstall: the files stay; one without a copy is skipped", RunMode::kUninstall,
-         {u"Ok.ocx", u"Gone.ocx", u"Uguale.ocx"}, {{u"Run regsvr32 /u /s \"C:\\W\\SYSTEM32\\Ok", {2, u"No"}}},
+         {u"Ok.ocx", u"Gone.ocx", u"Crash.ocx"}, {{u"Run regsvr32 /u /s \"C:\\W\\SYSTEM32\\Ok", {2, u"No"}}},
          kExitFailed,
          u"Ok.ocx: regsvr32 non avviato (errore 2: No)\r\n"
          u"Gone.ocx: nessuna copia nella cartella di sistema, saltato\r\n"
-         u"Uguale.ocx: regsvr32 5 (la funzione di registrazione del controllo non \u00e8 riuscita)\r\n"
+         u"Crash.ocx: regsvr32 -1073741819 (codice sconosciuto)\r\n"
          u"Totale 3, riusciti 1, non riusciti 2; codice di uscita 1603\r\n"},
         {"nothing to install", RunMode::kInstall, {}, {}, kExitFailed,
          u"Nessun file .ocx in C:\\App\\OCX; codice di uscita 1603\r\n"},
@@ -314,6 +264,10 @@ TEST(RunUnattended, InstallsOrUninstallsEveryEntryAndLogsIt) {
          u"Un'altra installazione di Orvandi \u00e8 in corso; codice di uscita 1618\r\n"},
         {"an unexpected failure", RunMode::kInstall, six, {{u"ListFirst", {5, u"Negato"}}}, kExitFailed,
          u"Errore imprevisto (errore 5: Negato); codice di uscita 1603\r\n"},
+        {"a bad command line: nothing done", RunMode::kBadCommandLine, six, {}, kExitBadCommandLine, u""},
+        {"a log that cannot be opened: nothing done", RunMode::kInstall, six, {{u"OpenLog", {5, u"No"}}},
+         kExitFailed, u""},
+        {"a log that fails", RunMode::kInstall, six, {{u"Write", {112, u"Pieno"}}}, kExitFailed, u""},
         // clang-format on
     };
     for (const auto& row : rows) {
@@ -323,33 +277,21 @@ TEST(RunUnattended, InstallsOrUninstallsEveryEntryAndLogsIt) {
         fake.listing = row.listing;
         fake.failures = row.failures;
         fake.anotherRun = row.exitCode == kExitAnotherRun;
-        fake.facts[u"C:\\App\\OCX\\Nuovo.ocx"] = {true, 1, 2, false};
+        fake.facts[u"C:\\App\\OCX\\Nuovo.ocx"] = {true, 0x000600011DB04001, 0x000600011DB15DC0,
+                                                  false};
         fake.facts[u"C:\\App\\OCX\\Uguale.ocx"] = {true, {}, {}, true};
         fake.facts[u"C:\\App\\OCX\\Testo.ocx"] = {false, {}, {}, false};
         fake.finished[u"Uguale"] = {true, 5};
         fake.finished[u"Lento"] = {false, 1};
+        fake.finished[u"Crash"] = {true, 0xC0000005};
         const Switches switches{row.mode, u"C:\\x.log"};
         EXPECT_EQ(RunUnattended(fake, switches, u"ARGS", u"1.00"), row.exitCode);
-        EXPECT_EQ(fake.logFile, head + row.log);
+        EXPECT_EQ(fake.logFile, row.log.empty() ? Text() : head + row.log);
         EXPECT_EQ(fake.log.find(u"Pointer"), Text::npos) << "no pointer, no message";
         const Text ok = u"Run regsvr32 " + Text(row.mode == RunMode::kUninstall ? u"/u " : u"") +
                         u"/s \"C:\\W\\SYSTEM32\\Ok.ocx\" 120000\n";
         EXPECT_EQ(fake.log.find(ok) != Text::npos, row.log.find(u"Ok.ocx") != Text::npos);
     }
-}
-
-// Nothing happens without the log that was asked for, or on a bad command line; a failing log
-// still ends the run with its exit code.
-TEST(RunUnattended, StopsOnTheLogOrTheCommandLine) {
-    Fake fake;
-    fake.listing = {u"Ok.ocx"};
-    fake.failures = {{u"OpenLog", {5, u"Negato"}}};
-    EXPECT_EQ(RunUnattended(fake, {RunMode::kInstall, u"C:\\x.log"}, u"", u""), kExitFailed);
-    EXPECT_EQ(RunUnattended(fake, {RunMode::kBadCommandLine, u""}, u"/X", u""),
-              kExitBadCommandLine);
-    fake.failures = {{u"Write", {112, u"Pieno"}}};
-    EXPECT_EQ(RunUnattended(fake, {RunMode::kInstall, u"C:\\x.log"}, u"", u""), kExitFailed);
-    EXPECT_EQ(fake.log, u"OpenLog C:\\x.log\nOpenLog C:\\x.log\n");
 }
 
 }  // namespace

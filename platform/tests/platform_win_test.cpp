@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <memory>
 #include <optional>
 #include <set>
 #include <tuple>
@@ -22,6 +21,11 @@ Text T(const fs::path& path) { return reinterpret_cast<const char16_t*>(path.c_s
 
 bool Write(const fs::path& path, const std::string& bytes) {
     return static_cast<bool>(std::ofstream(path, std::ios::binary) << bytes);
+}
+
+std::string Bytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // The number of the Failure that `action` raised, or 0.
@@ -100,111 +104,86 @@ TEST_F(Win32PlatformTest, CopyFileReplacesTheDestinationWholeOrNotAtAll) {
             Raised([&] { platform.CopyFile(T(folder / L"new.ocx"), T(folder / L"old.ocx")); }),
             row.failure);
         held.reset();
-        std::ifstream copy(folder / L"old.ocx", std::ios::binary);
-        EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(copy), {}) ==
-                    (row.failure ? "old" : fresh));
+        EXPECT_TRUE(Bytes(folder / L"old.ocx") == (row.failure ? "old" : fresh));
         EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), row.source ? 2 : 1);
     }
-}
-
-std::string Bytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // What decides a copy, read from real files: whether a file is a 32-bit control, then the
 // versions of the sample control's two builds and whether two files hold the same bytes.
 TEST_F(Win32PlatformTest, InspectCopyReadsWhatTheCopyRulesNeed) {
+    const auto inspect = [&](const wchar_t* source, const wchar_t* destination) {
+        return platform.InspectCopy(T(folder / source), T(folder / destination));
+    };
     const std::string older = Bytes(SAMPLE_OCX);
     // The same DLL with headers that say x86-64, or a program rather than a DLL.
     const std::size_t pe = *reinterpret_cast<const std::uint32_t*>(&older[0x3c]);
     std::string wide = older, program = older;
     wide.replace(pe + 4, 2, "\x64\x86");
     program[pe + 23] &= ~0x20;
-    const std::pair<std::string, bool> kinds[] = {
-        {older, true}, {Bytes(NEWER_OCX), true}, {"MZ plain text", false},
-        {wide, false}, {program, false},         {older.substr(0, older.size() / 2), false},
-        {"", false}};
-    for (const auto& [bytes, control] : kinds) {
+    for (const auto& [bytes, control] : std::initializer_list<std::pair<std::string, bool>>{
+             {older, true},
+             {Bytes(NEWER_OCX), true},
+             {"MZ plain text", false},
+             {wide, false},
+             {program, false},
+             {older.substr(0, older.size() / 2), false},
+             {"", false}}) {
         Write(folder / L"kind.ocx", bytes);
-        EXPECT_EQ(
-            platform.InspectCopy(T(folder / L"kind.ocx"), T(folder / L"none.ocx")).sourceIsControl,
-            control)
-            << bytes.size() << " bytes";
+        EXPECT_EQ(inspect(L"kind.ocx", L"none.ocx").sourceIsControl, control) << bytes.size();
     }
 
-    fs::copy_file(SAMPLE_OCX, folder / L"older.ocx");
-    fs::copy_file(SAMPLE_OCX, folder / L"same.ocx");
+    for (const wchar_t* name : {L"older.ocx", L"same.ocx", L"held.ocx"}) {
+        fs::copy_file(SAMPLE_OCX, folder / name);
+    }
     fs::copy_file(NEWER_OCX, folder / L"newer.ocx");
-    fs::copy_file(SAMPLE_OCX, folder / L"held.ocx");
     const FileHandle held(CreateFileW((folder / L"held.ocx").c_str(), GENERIC_READ, 0, nullptr,
                                       OPEN_EXISTING, 0, nullptr));
+    const std::optional<std::uint64_t> none, v4 = 0x0001000200030004, v5 = *v4 + 1;
+    // As CopyFacts: a control, its version, the destination's, the same bytes.
     using Facts =
         std::tuple<bool, std::optional<std::uint64_t>, std::optional<std::uint64_t>, bool>;
-    const std::uint64_t v4 = 0x0001000200030004, v5 = v4 + 1;
-    const struct {
-        const wchar_t *source, *destination;
-        Facts facts;  // as CopyFacts: a control, its version, the destination's, same bytes
-        std::int32_t failure;
-    } rows[] = {
-        {L"older.ocx", L"none.ocx", {true, v4, {}, false}, 0},
-        {L"older.ocx", L"newer.ocx", {true, v4, v5, false}, 0},
-        {L"older.ocx", L"same.ocx", {true, v4, v4, true}, 0},
-        {L"older.ocx", L"held.ocx", {true, v4, {}, false}, 0},  // unreadable: replace
-        {L"held.ocx", L"none.ocx", {}, ERROR_SHARING_VIOLATION},
-        {L"none.ocx", L"older.ocx", {}, ERROR_FILE_NOT_FOUND},
+    const std::tuple<const wchar_t*, Facts> rows[] = {
+        {L"none.ocx", {true, v4, none, false}},
+        {L"newer.ocx", {true, v4, v5, false}},
+        {L"same.ocx", {true, v4, v4, true}},
+        {L"held.ocx", {true, v4, none, false}},  // unreadable: replaced
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(fs::path(row.source).string() + " > " + fs::path(row.destination).string());
-        CopyFacts facts;
-        EXPECT_EQ(Raised([&] {
-                      facts =
-                          platform.InspectCopy(T(folder / row.source), T(folder / row.destination));
-                  }),
-                  row.failure);
-        if (row.failure == 0) {
-            EXPECT_EQ(Facts(facts.sourceIsControl, facts.sourceVersion, facts.destinationVersion,
-                            facts.sameBytes),
-                      row.facts);
-        }
+    for (const auto& [destination, expected] : rows) {
+        const CopyFacts facts = inspect(L"older.ocx", destination);
+        EXPECT_EQ(Facts(facts.sourceIsControl, facts.sourceVersion, facts.destinationVersion,
+                        facts.sameBytes),
+                  expected)
+            << fs::path(destination).string();
     }
+    EXPECT_EQ(Raised([&] { inspect(L"held.ocx", L"none.ocx"); }), ERROR_SHARING_VIOLATION);
+    EXPECT_EQ(Raised([&] { inspect(L"none.ocx", L"older.ocx"); }), ERROR_FILE_NOT_FOUND);
 }
 
 // The program named first is looked for in the system folders, then in the absolute PATH folders
-// (a planted regsvr32.exe is never run: see the end-to-end test).
-TEST_F(Win32PlatformTest, LaunchFindsProgramsOnPathToo) {
+// (a planted regsvr32.exe is never run: see the end-to-end test). Waited for, it gives its exit
+// code, or past the time allowed it is ended at once ("Lento" takes 3 s to register).
+TEST_F(Win32PlatformTest, StartsProgramsFromTheSystemFoldersOrPathAndWaitsForThem) {
     wchar_t system[MAX_PATH];
     fs::remove(folder / L"orvandi-cmd.exe");  // TearDown may not remove it while it still runs
     fs::copy_file(
         fs::path(std::wstring(system, GetSystemDirectoryW(system, MAX_PATH))) / L"cmd.exe",
         folder / L"orvandi-cmd.exe");
+    fs::copy_file(SAMPLE_OCX, folder / L"Lento.ocx");
     const Text path = platform.GetEnvironment(u"PATH");
     SetEnvironmentVariableW(L"PATH", (L".;" + folder.wstring()).c_str());
-    EXPECT_EQ(Raised([&] { platform.Launch(u"orvandi-cmd /c exit", 2); }), 0);
-    EXPECT_EQ(Raised([&] { platform.Launch(u"orvandi-none /s x.ocx", 2); }), ERROR_FILE_NOT_FOUND);
-    SetEnvironmentVariableW(L"PATH", reinterpret_cast<const wchar_t*>(path.c_str()));
-}
-
-// A program waited for: its exit code, or, past the time allowed, ended at once (the sample
-// control named "Lento" takes 3 s to register).
-TEST_F(Win32PlatformTest, RunAndWaitGivesTheExitCodeOrEndsTheProgram) {
-    const Finished exited = platform.RunAndWait(u"cmd /c exit 5", 60000);
+    const Finished exited = platform.RunAndWait(u"orvandi-cmd /c exit 5", 60000);
     EXPECT_TRUE(exited.inTime && exited.exitCode == 5) << exited.exitCode;
-    fs::copy_file(SAMPLE_OCX, folder / L"Lento.ocx");
+    EXPECT_EQ(Raised([&] { platform.Launch(u"orvandi-none /s x.ocx", 2); }), ERROR_FILE_NOT_FOUND);
     const DWORD start = GetTickCount();
     EXPECT_FALSE(
         platform.RunAndWait(u"regsvr32 /s \"" + T(folder / L"Lento.ocx") + u"\"", 500).inTime);
     EXPECT_LT(GetTickCount() - start, 2000u) << "waited for it to end by itself";
+    SetEnvironmentVariableW(L"PATH", reinterpret_cast<const wchar_t*>(path.c_str()));
 }
 
-// One unattended run at a time on this computer; a log is appended to, in UTF-8.
-TEST_F(Win32PlatformTest, ClaimRunAndTheLog) {
-    auto first = std::make_unique<Win32Platform>();
-    EXPECT_TRUE(first->ClaimRun());
-    EXPECT_FALSE(platform.ClaimRun());
-    first.reset();
-    EXPECT_TRUE(platform.ClaimRun());
-
+// A log is appended to, in UTF-8 (one unattended run at a time: see the end-to-end test).
+TEST_F(Win32PlatformTest, LogsAreAppendedInUtf8) {
     for (const Text line : {u"\u00e0\r\n", u"b"}) {
         Win32Platform run;
         run.OpenLog(T(folder / L"a.log"));

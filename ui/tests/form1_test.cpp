@@ -60,9 +60,6 @@ class Form1Test : public testing::Test {
 TEST_F(Form1Test, LaysOutItsControlsAtEveryDpi) {
     wchar_t windir[MAX_PATH];
     GetEnvironmentVariableW(L"windir", windir, MAX_PATH);
-    const wchar_t* label4 =
-        L"Seleziona gli OCX da registrare. Gli ocx sono presenti nella cartella OCX del "
-        L"programma. Premi REGISTRA per completare l'operazione";
     const struct {
         int id;
         std::wstring text;
@@ -73,7 +70,10 @@ TEST_F(Form1Test, LaysOutItsControlsAtEveryDpi) {
         {IDC_LABEL2, L"un programma di Brivanto", 2640, 0, 2175, 255, SS_RIGHT, 400},
         {IDC_LABEL_SYSDIR, windir + std::wstring(L"\\SYSTEM32"), 2040, 360, 2775, 255, SS_RIGHT,
          400},
-        {IDC_LABEL4, label4, 2520, 840, 2175, 1335, SS_CENTER, 400},
+        {IDC_LABEL4,
+         L"Seleziona gli OCX da registrare. Gli ocx sono presenti nella cartella OCX del "
+         L"programma. Premi REGISTRA per completare l'operazione",
+         2520, 840, 2175, 1335, SS_CENTER, 400},
         {IDC_LABEL5, L"CARTELLA SYSTEM:", 120, 360, 1935, 255, SS_LEFT, 700},
         {IDC_FRAME1, L"Elenco OCX", 0, 600, 2415, 2535, BS_GROUPBOX, 400},
         {IDC_LIST1, L"", 120, 840, 2175, 1620, LBS_MULTIPLESEL, 400},

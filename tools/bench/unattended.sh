@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# How long an unattended install takes, run by hand (not a test): the release Orvandi.exe /S over
+# OCX folders of 1, 10 and 100 copies of the sample control (each inspected, copied into the
+# system folder, registered and waited for), then over the same 100 again (all identical: nothing
+# copied), against a batch script that runs the 32-bit regsvr32 on those 100 files one after
+# another. Each figure is one start of Wine from the test machine's shell, so Wine's own start is
+# in every one; "cmd /c exit 0" shows that floor. Under Wine WoW64 in the test machine
+# (tools/wine-vm), whose CPU is emulated: compare ratios, not milliseconds.
+#
+#   tools/bench/unattended.sh
+#
+# Builds nothing: build first with cmake --build --preset win32 and --preset win32-tests.
+# Works in build/win32-tests/bench-unattended, with a private session ended on exit.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+exe=$root/build/win32/ui/Orvandi.exe
+sample=$root/build/win32-tests/ui/tests/sample_control.ocx
+for f in "$exe" "$sample"; do
+    [ -f "$f" ] || { echo "missing $f: build the win32 and win32-tests presets first" >&2; exit 1; }
+done
+work=$root/build/win32-tests/bench-unattended
+mkdir -p "$work"
+"$root/tools/wine-vm" start "$work/wine" >/dev/null
+trap '"$root/tools/wine-vm" stop "$work/wine"' EXIT
+
+"$root/tools/wine-vm" sh "$work/wine" "exe='$exe' sample='$sample'; $(cat <<'JOB'
+wine=/usr/lib/wine/wine64
+timed() {  # LABEL COMMAND...: runs the command, prints how long it took
+    label=$1; shift
+    start=$(date +%s%N)
+    "$@" >/dev/null 2>&1; code=$?
+    echo "$label: $(( ($(date +%s%N) - start) / 1000000 )) ms (exit $code)"
+}
+for n in 1 10 100; do
+    mkdir -p /tmp/c$n/OCX && cp "$exe" /tmp/c$n/
+    for i in $(seq -w 1 $n); do cp "$sample" /tmp/c$n/OCX/c${n}_$i.ocx; done
+done
+timed "cmd /c exit 0 (Wine's start)" $wine cmd /c exit 0
+for n in 1 10 100; do timed "Orvandi.exe /S, $n controls" $wine /tmp/c$n/Orvandi.exe /S; done
+timed "Orvandi.exe /S, the same 100 again" $wine /tmp/c100/Orvandi.exe /S
+# printf, not echo: dash's echo would read the "\r" of "\regsvr32" as a carriage return.
+# The script's exit code is the number of registrations that failed.
+{ printf '@echo off\r\nset failed=0\r\n'
+  for i in $(seq -w 1 100); do
+      printf 'C:\\windows\\syswow64\\regsvr32.exe /s "Z:\\tmp\\c100\\OCX\\c100_%s.ocx"\r\n' $i
+      printf 'if errorlevel 1 set /a failed+=1\r\n'
+  done
+  printf 'exit /b %%failed%%\r\n'; } >/tmp/c100/script.bat
+timed "script: regsvr32 on the 100, one after another" $wine cmd /c 'Z:\tmp\c100\script.bat'
+JOB
+)"
