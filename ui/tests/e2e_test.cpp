@@ -1,7 +1,6 @@
 // The release Orvandi.exe as shipped, driven from another process as a person would, registering
-// sample controls with the system's own 32-bit regsvr32.
-//   orvandi_e2e ORVANDI_EXE SAMPLE_OCX NEWER_OCX PLANTED_EXE FOLDER
-// (NEWER_OCX: the sample control in a higher version; FOLDER\OCX holds 32768 .ocx files)
+// sample controls with the system's own 32-bit regsvr32. Built with the paths of the release, of
+// the sample control in its two versions and of a regsvr32.exe to plant (see CMakeLists.txt).
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -17,9 +16,18 @@
 namespace {
 
 namespace fs = std::filesystem;
-fs::path g_orvandi, g_sample, g_newer, g_planted, g_full;
-fs::path g_temp, g_system, g_wow;  // the temporary folder, the 64-bit and 32-bit system folders
-std::wstring g_label;              // the system folder as the window shows it: %windir%\SYSTEM32
+const fs::path g_orvandi = ORVANDI_EXE, g_sample = SAMPLE_OCX, g_newer = NEWER_OCX,
+               g_planted = PLANTED_EXE, g_temp = fs::temp_directory_path();
+const fs::path g_full = "/tmp/orvandi-full";  // its OCX folder holds 32768 .ocx files
+
+fs::path SystemFolder(UINT(WINAPI* get)(LPWSTR, UINT)) {
+    wchar_t path[MAX_PATH];
+    return std::wstring(path, get(path, MAX_PATH));
+}
+// The 64-bit and 32-bit system folders, and the system folder as the window shows it.
+const fs::path g_system = SystemFolder(GetSystemDirectoryW);
+const fs::path g_wow = SystemFolder(GetSystemWow64DirectoryW);
+const std::wstring g_label = _wgetenv(L"windir") + std::wstring(L"\\SYSTEM32");
 
 bool WaitUntil(const std::function<bool()>& done) {
     for (DWORD start = GetTickCount(); !done(); Sleep(50)) {
@@ -218,18 +226,3 @@ TEST(EndToEnd, InstallsAndUninstallsUnattended) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    testing::InitGoogleTest(&argc, argv);
-    if (argc != 6) return std::puts("usage: orvandi_e2e EXE OCX NEWER_OCX PLANTED_EXE FOLDER"), 2;
-    g_orvandi = fs::absolute(argv[1]), g_sample = fs::absolute(argv[2]);
-    g_newer = fs::absolute(argv[3]), g_planted = fs::absolute(argv[4]);
-    g_full = fs::absolute(argv[5]);
-    wchar_t path[MAX_PATH];
-    g_temp = std::wstring(path, GetTempPathW(MAX_PATH, path));
-    g_system = std::wstring(path, GetSystemDirectoryW(path, MAX_PATH));
-    g_wow = std::wstring(path, GetSystemWow64DirectoryW(path, MAX_PATH));
-    g_label =
-        std::wstring(path, GetEnvironmentVariableW(L"windir", path, MAX_PATH)) + L"\\SYSTEM32";
-    return RUN_ALL_TESTS();
-}
