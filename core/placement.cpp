@@ -17,7 +17,11 @@ PlacementResult PlaceControl(Platform& platform, const Text& source, const Text&
         result.facts = platform.InspectCopy(source, destination);
         result.placement = DecidePlacement(result.facts);
         if (result.placement == Placement::kRefuse) {
-            result.failure = Failure{kNotAControlNumber, platform.ErrorText(kNotAControlNumber)};
+            // Windows' text for it names the file as "%1".
+            Text text = platform.ErrorText(kNotAControlNumber);
+            const std::size_t file = text.find(u"%1");
+            if (file != Text::npos) text.replace(file, 2, source);
+            result.failure = Failure{kNotAControlNumber, text};
         } else if (result.placement == Placement::kCopy) {
             platform.CopyFile(source, destination);
         }

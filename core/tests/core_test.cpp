@@ -66,7 +66,7 @@ struct Fake : UnattendedPlatform, EntryList {
         Log(u"Launch " + command + u" @" + Decimal(style));
         return 1;
     }
-    Text ErrorText(std::int32_t number) override { return u"text of " + Decimal(number); }
+    Text ErrorText(std::int32_t number) override { return u"%1 is " + Decimal(number); }
     void ShowMessage(const Text& text) override { Log(u"Message " + text); }
     void SetPointer(int pointer) override { Log(u"Pointer " + Decimal(pointer)); }
     Finished RunAndWait(const Text& command, std::uint32_t timeoutMs) override {
@@ -242,7 +242,7 @@ TEST(RunUnattended, InstallsOrUninstallsEveryEntryAndLogsIt) {
          u"invece di 6.1.7600.16385); regsvr32 0 (registrato)\r\n"
          u"Uguale.ocx: gi\u00e0 presente, identico; regsvr32 5 (la funzione di registrazione del "
          u"controllo non \u00e8 riuscita)\r\n"
-         u"Testo.ocx: non \u00e8 un controllo a 32 bit, non copiato (errore 193: text of 193)\r\n"
+         u"Testo.ocx: non \u00e8 un controllo a 32 bit, non copiato (errore 193: C:\\App\\OCX\\Testo.ocx is 193)\r\n"
          u"Rotto.ocx: copia non riuscita (errore 32: In uso); regsvr32 0 (registrato)\r\n"
          u"Lento.ocx: copiato; regsvr32 ancora in esecuzione dopo 120 s: terminato\r\n"
          u"Totale 6, riusciti 2, non riusciti 4; codice di uscita 1603\r\n"},
