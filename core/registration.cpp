@@ -73,6 +73,8 @@ Text RegistrationCommand(const Text& copy) {
     return u"regsvr32 /s \"" + copy + u"\"";
 }
 
+Text UnregistrationCommand(const Text& copy) { return u"regsvr32 /u /s \"" + copy + u"\""; }
+
 Text FormatRunSummary(std::int16_t processed, std::int16_t failures, const Text& failedNames) {
     Text text = Text(u"operazione completata") + kCrLf;
     text += u"Totali : " + Decimal(processed) + kCrLf;

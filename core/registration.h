@@ -27,6 +27,8 @@ void RunRegistration(Platform& platform, EntryList& list, const Text& applicatio
 
 // The command line that registers one entry's copy: regsvr32 /s "<the copy's full path>".
 Text RegistrationCommand(const Text& copy);
+// The command line that unregisters it: regsvr32 /u /s "<the copy's full path>".
+Text UnregistrationCommand(const Text& copy);
 
 Text FormatRunSummary(std::int16_t processed, std::int16_t failures, const Text& failedNames);
 

@@ -13,8 +13,8 @@ using Text = std::u16string;
 // Carriage return and line feed: ends every line of a multi-line message.
 inline constexpr char16_t kCrLf[] = u"\r\n";
 
-// The parts one after another. (One call instead of a chain of "+": each "+" makes a temporary,
-// and the code to build and release them all is most of a message's cost in the program's size.)
+// The parts one after another: one call instead of a chain of "+", each of which makes a
+// temporary.
 Text Join(std::initializer_list<std::u16string_view> parts);
 
 // Plain decimal digits, a leading minus for a negative value, no padding.

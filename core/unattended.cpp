@@ -165,7 +165,7 @@ bool Uninstall(UnattendedPlatform& platform, const Text& copy, Text& line) {
         line += u"nessuna copia nella cartella di sistema, saltato";
         return true;
     }
-    return Register(platform, Join({u"regsvr32 /u /s \"", copy, u"\""}), true, line);
+    return Register(platform, UnregistrationCommand(copy), true, line);
 }
 
 int Run(UnattendedPlatform& platform, bool uninstall, RunLog& log, const Text& arguments,

@@ -89,6 +89,12 @@ bool Matches(const Text& wildcard, const Text& name) {
     return w == wildcard.size() || wildcard.compare(w, Text::npos, u".*") == 0;
 }
 
+// A file, not a folder.
+bool IsFile(const Text& path) {
+    const DWORD attributes = GetFileAttributesW(Wide(path));
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 bool IsAbsolute(const Text& path) {
     return (path.size() >= 3 && path[1] == u':' && (path[2] == u'\\' || path[2] == u'/')) ||
            path.compare(0, 2, u"\\\\") == 0;
@@ -122,10 +128,7 @@ Text FindProgram(Text name) {
         for (const Text& folder : folders) candidates.push_back(folder + u"\\" + name);
     }
     for (const Text& candidate : candidates) {
-        const DWORD attributes = GetFileAttributesW(Wide(candidate));
-        if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            return candidate;
-        }
+        if (IsFile(candidate)) return candidate;
     }
     throw SystemFailure(ERROR_FILE_NOT_FOUND);
 }
@@ -394,10 +397,7 @@ Finished Win32Platform::RunAndWait(const Text& commandLine, std::uint32_t timeou
     return finished;
 }
 
-bool Win32Platform::FileExists(const Text& path) {
-    const DWORD attributes = GetFileAttributesW(Wide(path));
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
+bool Win32Platform::FileExists(const Text& path) { return IsFile(path); }
 
 // A named mutex in the global namespace, which every session sees: only its existence counts. One
 // made by another account (SYSTEM, say) may refuse this one access: it exists all the same.
