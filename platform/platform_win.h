@@ -1,5 +1,8 @@
 // The Platform on Win32: wide-character API throughout. A Win32 failure becomes a Failure whose
-// number is the system error code and whose description is the system's own message text.
+// number is the system error code and whose description is the system's own message text. The
+// class is defined by concern, one file each: system_win.cpp (errors, environment, clock, message
+// box), listing_win.cpp, files_win.cpp (inspecting and copying controls), processes_win.cpp,
+// run_claim_win.cpp and log_win.cpp.
 #pragma once
 
 #include <windows.h>

@@ -1,0 +1,52 @@
+// Small helpers shared by the Win32 platform's files. Text is UTF-16 like the wide API (wchar_t is
+// 16-bit on Windows), so it passes by reinterpretation.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+
+#include "core/failure.h"
+#include "core/text.h"
+
+namespace orvandi {
+
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows' wchar_t is UTF-16");
+
+inline const wchar_t* Wide(const Text& text) {
+    return reinterpret_cast<const wchar_t*>(text.c_str());
+}
+inline wchar_t* Wide(Text& text) { return reinterpret_cast<wchar_t*>(text.data()); }
+inline Text FromWide(const wchar_t* text, std::size_t length) {
+    return Text(reinterpret_cast<const char16_t*>(text), length);
+}
+
+// The Failure for the calling thread's last Win32 error.
+Failure LastFailure();
+
+// Runs `fill(buffer, size)`, a Win32 call that answers the length it wrote, or the size it needs
+// (or its buffer's size) when the buffer is too small, with a growing buffer. The empty text when
+// the call fails, with its error left in GetLastError.
+template <typename Fill>
+Text Grow(Fill fill) {
+    Text buffer(MAX_PATH, u'\0');
+    for (;;) {
+        const DWORD length = fill(Wide(buffer), static_cast<DWORD>(buffer.size()));
+        if (length < buffer.size()) {
+            buffer.resize(length);
+            return buffer;
+        }
+        buffer.resize(length > buffer.size() ? length : buffer.size() * 2);
+    }
+}
+
+// GetSystemDirectoryW or GetWindowsDirectoryW.
+Text SystemPath(UINT(WINAPI* get)(LPWSTR, UINT));
+
+// A variable's value; the empty text when it is not set.
+Text Environment(const Text& name);
+
+// A file, not a folder.
+bool IsFile(const Text& path);
+
+}  // namespace orvandi

@@ -1,0 +1,82 @@
+// The Win32 platform's plain services: error texts, the environment, the program's folder, the
+// clock, and the window's message box and pointer.
+#include <windows.h>
+
+#include <memory>
+
+#include "platform/helpers_win.h"
+#include "platform/platform_win.h"
+
+namespace orvandi {
+
+Text SystemMessage(DWORD code) {
+    wchar_t* buffer = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    const std::unique_ptr<wchar_t, HLOCAL(WINAPI*)(HLOCAL)> owner(buffer, LocalFree);
+    Text text = length ? FromWide(buffer, length) : Text();
+    while (!text.empty() && (text.back() == u'\r' || text.back() == u'\n')) text.pop_back();
+    return text.empty() ? Text(u"Unknown error") : text;
+}
+
+Failure SystemFailure(DWORD code) {
+    return Failure{static_cast<std::int32_t>(code), SystemMessage(code)};
+}
+
+Failure LastFailure() { return SystemFailure(GetLastError()); }
+
+Text SystemPath(UINT(WINAPI* get)(LPWSTR, UINT)) {
+    Text folder = Grow([get](wchar_t* buffer, DWORD size) { return get(buffer, size); });
+    if (folder.empty()) throw LastFailure();
+    return folder;
+}
+
+Text Environment(const Text& name) {
+    SetLastError(ERROR_SUCCESS);  // a variable set to the empty text answers 0 and no error
+    Text value = Grow([&name](wchar_t* buffer, DWORD size) {
+        return GetEnvironmentVariableW(Wide(name), buffer, size);
+    });
+    const DWORD code = GetLastError();
+    if (value.empty() && code != ERROR_SUCCESS && code != ERROR_ENVVAR_NOT_FOUND) {
+        throw SystemFailure(code);
+    }
+    return value;
+}
+
+bool IsFile(const Text& path) {
+    const DWORD attributes = GetFileAttributesW(Wide(path));
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+Text Win32Platform::ApplicationFolder() {
+    const Text path = Grow([](wchar_t* buffer, DWORD size) {
+        return GetModuleFileNameW(nullptr, buffer, size);  // answers `size` when cut short
+    });
+    if (path.empty()) throw LastFailure();
+    return path.substr(0, path.find_last_of(u"\\/"));
+}
+
+Text Win32Platform::GetEnvironment(const Text& name) { return Environment(name); }
+
+Text Win32Platform::ErrorText(std::int32_t number) {
+    return SystemMessage(static_cast<DWORD>(number));
+}
+
+LocalTime Win32Platform::Now() {
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
+}
+
+void Win32Platform::ShowMessage(const Text& text) {
+    // Windows answers 0 on failure; Wine answers -1 (for an owner that is no window, say).
+    if (MessageBoxW(owner_, Wide(text), L"Orvandi", MB_OK) <= 0) throw LastFailure();
+}
+
+void Win32Platform::SetPointer(int pointer) {
+    // At once: the window may process no message for a while.
+    SetCursor(LoadCursorW(nullptr, pointer == kPointerHourglass ? IDC_WAIT : IDC_ARROW));
+}
+
+}  // namespace orvandi
