@@ -1,0 +1,255 @@
+// The PE reader on controls built in memory: a whole one, then each with one fault.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <initializer_list>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/pe_image.h"
+
+namespace orvandi {
+namespace {
+
+using Names = std::optional<std::vector<std::string>>;
+
+struct Memory : ByteSource {
+    std::string bytes;
+    explicit Memory(std::string bytes) : bytes(std::move(bytes)) {}
+    std::uint64_t Size() override { return bytes.size(); }
+    bool ReadAt(std::uint64_t offset, void* buffer, std::uint32_t size) override {
+        if (offset > bytes.size() || size > bytes.size() - offset) return false;
+        std::memcpy(buffer, bytes.data() + offset, size);
+        return true;
+    }
+};
+
+void Put(std::string& image, std::size_t at, std::uint32_t value, int bytes = 4) {
+    for (int i = 0; i < bytes; ++i) image[at + i] = static_cast<char>(value >> 8 * i);
+}
+void Put(std::string& image, std::size_t at, const std::string& text) {
+    image.replace(at, text.size(), text);
+}
+
+// A resource directory: its id entries, each an id and an offset from the root.
+void Directory(std::string& image, std::size_t at,
+               std::initializer_list<std::pair<std::uint32_t, std::uint32_t>> entries) {
+    Put(image, at + 14, static_cast<std::uint32_t>(entries.size()), 2);
+    for (const auto& [id, offset] : entries) {
+        Put(image, at + 16, id);  // the entries follow the 16-byte header
+        Put(image, at + 20, offset);
+        at += 8;
+    }
+}
+
+// A control as a linker lays it out, 0x800 bytes: the headers (0x200), .rdata (RVA 0x1000, file
+// 0x200, 0x400 bytes) with the import and delay-load tables and the DLL names, .rsrc (RVA 0x2000,
+// file 0x600, 0x200 bytes) with a version resource and a manifest.
+std::string Control() {
+    std::string d(0x800, '\0');
+    Put(d, 0, "MZ");
+    Put(d, 0x3c, 0x40);
+    Put(d, 0x40, "PE");
+    Put(d, 0x44, 0x14c, 2);    // i386
+    Put(d, 0x46, 2, 2);        // sections
+    Put(d, 0x54, 0xE0, 2);     // SizeOfOptionalHeader: the section table at 0x138
+    Put(d, 0x56, 0x2102, 2);   // a DLL
+    Put(d, 0x58, 0x10b, 2);    // PE32
+    Put(d, 0x74, 0x10000000);  // ImageBase
+    Put(d, 0x94, 0x200);       // SizeOfHeaders
+    Put(d, 0xB4, 16);          // data directories: imports, resources, delay loads
+    Put(d, 0xC0, 0x1000);
+    Put(d, 0xC8, 0x2000);
+    Put(d, 0x120, 0x1040);
+    for (std::uint32_t i = 0; i < 2; ++i) {
+        Put(d, 0x138 + 40 * i, i == 0 ? ".rdata" : ".rsrc");
+        Put(d, 0x144 + 40 * i, 0x1000 + 0x1000 * i);
+        Put(d, 0x148 + 40 * i, 0x400 - 0x200 * i);
+        Put(d, 0x14C + 40 * i, 0x200 + 0x400 * i);
+    }
+    // Import descriptors (name, address table), then delay-load descriptors: one with RVAs, one
+    // of an old linker with addresses.
+    Put(d, 0x20C, 0x1100);
+    Put(d, 0x210, 0x1180);
+    Put(d, 0x220, 0x1110);
+    Put(d, 0x224, 0x1180);
+    Put(d, 0x240, 1);
+    Put(d, 0x244, 0x1120);
+    Put(d, 0x264, 0x10001130);
+    Put(d, 0x300, "KERNEL32.dll");
+    Put(d, 0x310, "OLEAUT32.dll");
+    Put(d, 0x320, "COMDLG32.dll");
+    Put(d, 0x330, "MSVBVM60.DLL");
+    // Type 16 > name 1 > language 0x409 > the version; type 24 > 2 > 0x409 > the manifest.
+    Directory(d, 0x600, {{16, 0x80000020}, {24, 0x80000050}});
+    Directory(d, 0x620, {{1, 0x80000038}});
+    Directory(d, 0x638, {{0x409, 0x80}});
+    Directory(d, 0x650, {{2, 0x80000068}});
+    Directory(d, 0x668, {{0x409, 0x90}});
+    Put(d, 0x680, 0x20A0);
+    Put(d, 0x684, 92);
+    Put(d, 0x690, 0x2100);
+    Put(d, 0x694, 11);
+    Put(d, 0x6C8, 0xFEEF04BD);
+    Put(d, 0x6D0, 0x00020001);
+    Put(d, 0x6D4, 0x00030004);
+    Put(d, 0x700, "<assembly/>");
+    return d;
+}
+
+// The import table moved to a third section at the file's end: `count` descriptors of KERNEL32.
+void ManyImports(std::string& d, std::uint32_t count) {
+    Put(d, 0x46, 3, 2);
+    Put(d, 0x194, 0x10000);
+    Put(d, 0x198, (count + 1) * 20);
+    Put(d, 0x19C, static_cast<std::uint32_t>(d.size()));
+    Put(d, 0xC0, 0x10000);
+    for (std::uint32_t i = 0; i < count; ++i) d += d.substr(0x200, 20);
+    d.append(20, '\0');
+}
+
+struct Facts {
+    bool whole;
+    std::optional<std::uint64_t> version;
+    std::optional<std::string> manifest;
+    Names imports, delayed;
+};
+
+Facts Read(std::string bytes) {
+    Memory source(std::move(bytes));
+    PeImage image(source);
+    return {image.IsWholeI386Dll(), image.FileVersion(), image.Resource(24, 2),
+            image.ImportedDlls(), image.DelayLoadedDlls()};
+}
+
+using Patch = void (*)(std::string&);
+const Names kImports = std::vector<std::string>{"KERNEL32.dll", "OLEAUT32.dll"};
+const Names kDelayed = std::vector<std::string>{"COMDLG32.dll", "MSVBVM60.DLL"};
+const Names kNoDlls = std::vector<std::string>{};
+
+TEST(PeImage, WholeI386DllOnly) {
+    const struct {
+        const char* what;
+        Patch patch;
+        bool whole;
+    } rows[] = {
+        // clang-format off
+        {"a whole DLL", [](std::string&) {}, true},
+        {"no MZ", [](std::string& d) { Put(d, 0, "ZM"); }, false},
+        {"the PE header past the end", [](std::string& d) { Put(d, 0x3c, 0xFFFFFFF0); }, false},
+        {"no PE signature", [](std::string& d) { Put(d, 0x40, "NE"); }, false},
+        {"x86-64", [](std::string& d) { Put(d, 0x44, 0x8664, 2); }, false},
+        {"an executable, no DLL", [](std::string& d) { Put(d, 0x56, 0x0102, 2); }, false},
+        {"PE32+", [](std::string& d) { Put(d, 0x58, 0x20b, 2); }, false},
+        {"the last section a byte longer than the file", [](std::string& d) { Put(d, 0x170, 0x201); }, false},
+        {"a section's data ending past 4 GiB", [](std::string& d) { Put(d, 0x174, 0xFFFFFF00); }, false},
+        {"cut in the optional header", [](std::string& d) { d.resize(0x137); }, false},
+        {"cut in the section table", [](std::string& d) { d.resize(0x187); }, false},
+        {"cut a byte short", [](std::string& d) { d.resize(0x7FF); }, false},
+        // clang-format on
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::string image = Control();
+        row.patch(image);
+        EXPECT_EQ(Read(image).whole, row.whole);
+    }
+}
+
+TEST(PeImage, VersionAndManifest) {
+    const std::string kManifest = "<assembly/>";
+    const struct {
+        const char* what;
+        Patch patch;
+        std::optional<std::uint64_t> version;
+        std::optional<std::string> manifest;
+    } rows[] = {
+        // clang-format off
+        {"both", [](std::string&) {}, 0x0002000100030004, kManifest},
+        {"no fixed-info signature", [](std::string& d) { Put(d, 0x6C8, 0xFEEF04BC); }, {}, kManifest},
+        {"a version too short for its fixed info", [](std::string& d) { Put(d, 0x684, 91); }, {}, kManifest},
+        {"no resource directory", [](std::string& d) { Put(d, 0xC8, 0); }, {}, {}},
+        {"2 data directories", [](std::string& d) { Put(d, 0xB4, 2); }, {}, {}},
+        {"no manifest by that id", [](std::string& d) { Put(d, 0x660, 3); }, 0x0002000100030004, {}},
+        {"a language entry leading to a directory", [](std::string& d) { Put(d, 0x67C, 0x80000090); }, 0x0002000100030004, {}},
+        {"a type entry leading to data", [](std::string& d) { Put(d, 0x614, 0x20); }, {}, kManifest},
+        {"a type entry pointing outside the file", [](std::string& d) { Put(d, 0x614, 0xFFFFFFF0); }, {}, kManifest},
+        {"more root entries than the section holds", [](std::string& d) { Put(d, 0x60E, 0xFFFF, 2); }, {}, {}},
+        {"data up to the section's end", [](std::string& d) { Put(d, 0x694, 0x100); }, 0x0002000100030004, kManifest + std::string(245, '\0')},
+        {"data a byte past the section's end", [](std::string& d) { Put(d, 0x694, 0x101); }, 0x0002000100030004, {}},
+        {"data in the zero-filled tail", [](std::string& d) { Put(d, 0x690, 0x2200); }, 0x0002000100030004, {}},
+        {"data at the top of the address space", [](std::string& d) { Put(d, 0x690, 0xFFFFFFF0); }, 0x0002000100030004, {}},
+        {"data of 4 GiB", [](std::string& d) { Put(d, 0x694, 0xFFFFFFFF); }, 0x0002000100030004, {}},
+        {"data in the headers", [](std::string& d) { Put(d, 0x690, 0x40); Put(d, 0x694, 4); }, 0x0002000100030004, std::string("PE\0\0", 4)},
+        {"data across SizeOfHeaders", [](std::string& d) { Put(d, 0x690, 0x40); Put(d, 0x694, 4); Put(d, 0x94, 0x43); }, 0x0002000100030004, {}},
+        // clang-format on
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::string image = Control();
+        row.patch(image);
+        const Facts facts = Read(image);
+        EXPECT_EQ(facts.version, row.version);
+        EXPECT_EQ(facts.manifest, row.manifest);
+    }
+}
+
+TEST(PeImage, ImportedAndDelayLoadedDlls) {
+    const std::string k255(255, 'A');
+    const struct {
+        const char* what;
+        Patch patch;
+        Names imports, delayed;
+    } rows[] = {
+        // clang-format off
+        {"both tables", [](std::string&) {}, kImports, kDelayed},
+        {"neither table", [](std::string& d) { Put(d, 0xC0, 0); Put(d, 0x120, 0); }, kNoDlls, kNoDlls},
+        {"13 data directories", [](std::string& d) { Put(d, 0xB4, 13); }, kImports, kNoDlls},
+        {"the section table after a longer optional header", [](std::string& d) { Put(d, 0x54, 0xF0, 2); Put(d, 0x148, d.substr(0x138, 80)); }, kImports, kDelayed},
+        {"a descriptor without an address table ends the imports", [](std::string& d) { Put(d, 0x224, 0); }, std::vector<std::string>{"KERNEL32.dll"}, kDelayed},
+        {"a name of 255 characters", [](std::string& d) { Put(d, 0x20C, 0x1200); Put(d, 0x400, std::string(255, 'A')); }, std::vector<std::string>{k255, "OLEAUT32.dll"}, kDelayed},
+        {"a name of 256 characters", [](std::string& d) { Put(d, 0x20C, 0x1200); Put(d, 0x400, std::string(256, 'A')); }, {}, kDelayed},
+        {"a name ending with the section", [](std::string& d) { Put(d, 0x20C, 0x13F8); Put(d, 0x5F8, "AAAAAAAA"); }, {}, kDelayed},
+        {"a name outside the file", [](std::string& d) { Put(d, 0x20C, 0x5000); }, {}, kDelayed},
+        {"a name in the zero-filled tail", [](std::string& d) { Put(d, 0x20C, 0x1400); }, {}, kDelayed},
+        {"a name at the top of the address space", [](std::string& d) { Put(d, 0x20C, 0xFFFFFFFF); }, {}, kDelayed},
+        {"a descriptor across the section's end", [](std::string& d) { Put(d, 0xC0, 0x13F0); }, {}, kDelayed},
+        {"descriptors to the section's end, none ending the table", [](std::string& d) { Put(d, 0x5D8, d.substr(0x200, 40)); Put(d, 0xC0, 0x13D8); }, {}, kDelayed},
+        {"imports at the top of the address space", [](std::string& d) { Put(d, 0xC0, 0xFFFFFFF0); }, {}, kDelayed},
+        {"a delay-load address below the image base", [](std::string& d) { Put(d, 0x264, 0x1130); }, kImports, {}},
+        {"a delay-load descriptor across the section's end", [](std::string& d) { Put(d, 0x120, 0x13F0); }, kImports, {}},
+        {"4096 DLLs", [](std::string& d) { ManyImports(d, 4096); }, std::vector<std::string>(4096, "KERNEL32.dll"), kDelayed},
+        {"4097 DLLs", [](std::string& d) { ManyImports(d, 4097); }, {}, kDelayed},
+        {"no PE32 image", [](std::string& d) { Put(d, 0x58, 0x20b, 2); }, {}, {}},
+        // clang-format on
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::string image = Control();
+        row.patch(image);
+        const Facts facts = Read(image);
+        EXPECT_EQ(facts.imports, row.imports);
+        EXPECT_EQ(facts.delayed, row.delayed);
+    }
+}
+
+// A control cut anywhere is no whole DLL, and each fact reads as in the whole control once the
+// bytes it comes from are in, and not at all before.
+TEST(PeImage, EveryCutReadsTheWholeFactsOrNone) {
+    const std::string control = Control();
+    const Facts whole = Read(control);
+    for (std::size_t size = 0; size < control.size(); ++size) {
+        SCOPED_TRACE(size);
+        const Facts cut = Read(control.substr(0, size));
+        EXPECT_FALSE(cut.whole);
+        EXPECT_EQ(cut.version, size >= 0x6FC ? whole.version : std::nullopt);
+        EXPECT_EQ(cut.manifest, size >= 0x70B ? whole.manifest : std::nullopt);
+        EXPECT_EQ(cut.imports, size >= 0x31D ? whole.imports : std::nullopt);
+        EXPECT_EQ(cut.delayed, size >= 0x33D ? whole.delayed : std::nullopt);
+    }
+}
+
+}  // namespace
+}  // namespace orvandi
