@@ -158,17 +158,14 @@ std::optional<std::vector<std::string>> PeImage::DllNames(int directory, bool de
         std::uint64_t name = U32(*descriptor, delayed ? 4 : 12);
         // As for the loader, imports end at a descriptor without a name or an address table.
         if (name == 0 || (!delayed && U32(*descriptor, 16) == 0)) return names;
-        if (i == kMostDlls) break;
-        // Old linkers wrote delay-load descriptors with addresses, not RVAs (attribute bit 0).
-        if (delayed && (U32(*descriptor, 0) & 1) == 0) {
-            if (name < imageBase_) return std::nullopt;
-            name -= imageBase_;
-        }
+        // Old linkers wrote delay-load descriptors with addresses, not RVAs (attribute bit 0). An
+        // address below ImageBase wraps far beyond any RVA, and Name refuses it.
+        if (delayed && (U32(*descriptor, 0) & 1) == 0) name -= imageBase_;
         auto text = Name(name);
         if (!text) return std::nullopt;
         names.push_back(std::move(*text));
     }
-    return std::nullopt;  // more DLLs than any control imports
+    return std::nullopt;  // no end after kMostDlls: more DLLs than any control imports
 }
 
 }  // namespace orvandi
