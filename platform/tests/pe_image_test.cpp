@@ -99,12 +99,17 @@ std::string Control() {
     return d;
 }
 
+// A third section header.
+void AddSection(std::string& d, std::uint32_t address, std::uint32_t rawSize, std::uint32_t rawAt) {
+    Put(d, 0x46, 3, 2);
+    Put(d, 0x194, address);
+    Put(d, 0x198, rawSize);
+    Put(d, 0x19C, rawAt);
+}
+
 // The import table moved to a third section at the file's end: `count` descriptors of KERNEL32.
 void ManyImports(std::string& d, std::uint32_t count) {
-    Put(d, 0x46, 3, 2);
-    Put(d, 0x194, 0x10000);
-    Put(d, 0x198, (count + 1) * 20);
-    Put(d, 0x19C, static_cast<std::uint32_t>(d.size()));
+    AddSection(d, 0x10000, (count + 1) * 20, static_cast<std::uint32_t>(d.size()));
     Put(d, 0xC0, 0x10000);
     for (std::uint32_t i = 0; i < count; ++i) d += d.substr(0x200, 20);
     d.append(20, '\0');
@@ -182,6 +187,10 @@ TEST(PeImage, VersionAndManifest) {
         {"data in the zero-filled tail", [](std::string& d) { Put(d, 0x690, 0x2200); }, 0x0002000100030004, {}},
         {"data at the top of the address space", [](std::string& d) { Put(d, 0x690, 0xFFFFFFF0); }, 0x0002000100030004, {}},
         {"data of 4 GiB", [](std::string& d) { Put(d, 0x694, 0xFFFFFFFF); }, 0x0002000100030004, {}},
+        {".rsrc right after the raw data of .rdata", [](std::string& d) { Put(d, 0x16C, 0x1400); Put(d, 0xC8, 0x1400); Put(d, 0x680, 0x14A0); Put(d, 0x690, 0x1500); }, 0x0002000100030004, kManifest},
+        {"a named type before the numbered", [](std::string& d) { Put(d, 0x60C, 1, 2); Put(d, 0x60E, 1, 2); Put(d, 0x610, 0x80000100); }, {}, kManifest},
+        {"data in a section past 4 GiB", [](std::string& d) { AddSection(d, 0x3000, 0x200, 0xFFFFFF00); Put(d, 0x690, 0x3100); }, 0x0002000100030004, {}},
+        {"data of 16 MiB and a byte", [](std::string& d) { AddSection(d, 0x3000, 0x1000001, 0x800); d.resize(0x1000801); Put(d, 0x690, 0x3000); Put(d, 0x694, 0x1000001); }, 0x0002000100030004, {}},
         {"data in the headers", [](std::string& d) { Put(d, 0x690, 0x40); Put(d, 0x694, 4); }, 0x0002000100030004, std::string("PE\0\0", 4)},
         {"data across SizeOfHeaders", [](std::string& d) { Put(d, 0x690, 0x40); Put(d, 0x694, 4); Put(d, 0x94, 0x43); }, 0x0002000100030004, {}},
         // clang-format on
@@ -218,7 +227,7 @@ TEST(PeImage, ImportedAndDelayLoadedDlls) {
         {"a descriptor across the section's end", [](std::string& d) { Put(d, 0xC0, 0x13F0); }, {}, kDelayed},
         {"descriptors to the section's end, none ending the table", [](std::string& d) { Put(d, 0x5D8, d.substr(0x200, 40)); Put(d, 0xC0, 0x13D8); }, {}, kDelayed},
         {"imports at the top of the address space", [](std::string& d) { Put(d, 0xC0, 0xFFFFFFF0); }, {}, kDelayed},
-        {"a delay-load address below the image base", [](std::string& d) { Put(d, 0x264, 0x1130); }, kImports, {}},
+        {"an old linker's address below an image base near 4 GiB", [](std::string& d) { Put(d, 0x74, 0xFFFFF000); Put(d, 0x264, 0x130); }, kImports, {}},
         {"a delay-load descriptor across the section's end", [](std::string& d) { Put(d, 0x120, 0x13F0); }, kImports, {}},
         {"4096 DLLs", [](std::string& d) { ManyImports(d, 4096); }, std::vector<std::string>(4096, "KERNEL32.dll"), kDelayed},
         {"4097 DLLs", [](std::string& d) { ManyImports(d, 4097); }, {}, kDelayed},
