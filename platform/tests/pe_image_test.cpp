@@ -32,8 +32,12 @@ void Put(std::string& image, std::size_t at, std::uint32_t value, int bytes = 4)
 void Put(std::string& image, std::size_t at, const std::string& text) {
     image.replace(at, text.size(), text);
 }
+void Put(std::string& image, std::initializer_list<std::pair<std::size_t, std::uint32_t>> fields) {
+    for (const auto& [at, value] : fields) Put(image, at, value);
+}
 
-// A resource directory: its id entries, each an id and an offset from the root.
+// A resource directory: its id entries, each an id and an offset from the root (top bit: to a
+// directory).
 void Directory(std::string& image, std::size_t at,
                std::initializer_list<std::pair<std::uint32_t, std::uint32_t>> entries) {
     Put(image, at + 14, static_cast<std::uint32_t>(entries.size()), 2);
@@ -60,9 +64,7 @@ std::string Control() {
     Put(d, 0x74, 0x10000000);  // ImageBase
     Put(d, 0x94, 0x200);       // SizeOfHeaders
     Put(d, 0xB4, 16);          // data directories: imports, resources, delay loads
-    Put(d, 0xC0, 0x1000);
-    Put(d, 0xC8, 0x2000);
-    Put(d, 0x120, 0x1040);
+    Put(d, {{0xC0, 0x1000}, {0xC8, 0x2000}, {0x120, 0x1040}});
     for (std::uint32_t i = 0; i < 2; ++i) {
         Put(d, 0x138 + 40 * i, i == 0 ? ".rdata" : ".rsrc");
         Put(d, 0x144 + 40 * i, 0x1000 + 0x1000 * i);
@@ -71,13 +73,8 @@ std::string Control() {
     }
     // Import descriptors (name, address table), then delay-load descriptors: one with RVAs, one
     // of an old linker with addresses.
-    Put(d, 0x20C, 0x1100);
-    Put(d, 0x210, 0x1180);
-    Put(d, 0x220, 0x1110);
-    Put(d, 0x224, 0x1180);
-    Put(d, 0x240, 1);
-    Put(d, 0x244, 0x1120);
-    Put(d, 0x264, 0x10001130);
+    Put(d, {{0x20C, 0x1100}, {0x210, 0x1180}, {0x220, 0x1110}, {0x224, 0x1180}});
+    Put(d, {{0x240, 1}, {0x244, 0x1120}, {0x264, 0x10001130}});
     Put(d, 0x300, "KERNEL32.dll");
     Put(d, 0x310, "OLEAUT32.dll");
     Put(d, 0x320, "COMDLG32.dll");
@@ -88,13 +85,9 @@ std::string Control() {
     Directory(d, 0x638, {{0x409, 0x80}});
     Directory(d, 0x650, {{2, 0x80000068}});
     Directory(d, 0x668, {{0x409, 0x90}});
-    Put(d, 0x680, 0x20A0);
-    Put(d, 0x684, 92);
-    Put(d, 0x690, 0x2100);
-    Put(d, 0x694, 11);
-    Put(d, 0x6C8, 0xFEEF04BD);
-    Put(d, 0x6D0, 0x00020001);
-    Put(d, 0x6D4, 0x00030004);
+    // The data entries (RVA, size); at 40 in the version its fixed info: signature, 2.1.3.4.
+    Put(d, {{0x680, 0x20A0}, {0x684, 92}, {0x690, 0x2100}, {0x694, 11}});
+    Put(d, {{0x6C8, 0xFEEF04BD}, {0x6D0, 0x00020001}, {0x6D4, 0x00030004}});
     Put(d, 0x700, "<assembly/>");
     return d;
 }
@@ -149,10 +142,8 @@ TEST(PeImage, WholeI386DllOnly) {
         {"an executable, no DLL", [](std::string& d) { Put(d, 0x56, 0x0102, 2); }, false},
         {"PE32+", [](std::string& d) { Put(d, 0x58, 0x20b, 2); }, false},
         {"the last section a byte longer than the file", [](std::string& d) { Put(d, 0x170, 0x201); }, false},
+        // A cut file: see EveryCutReadsTheWholeFactsOrNone.
         {"a section's data ending past 4 GiB", [](std::string& d) { Put(d, 0x174, 0xFFFFFF00); }, false},
-        {"cut in the optional header", [](std::string& d) { d.resize(0x137); }, false},
-        {"cut in the section table", [](std::string& d) { d.resize(0x187); }, false},
-        {"cut a byte short", [](std::string& d) { d.resize(0x7FF); }, false},
         // clang-format on
     };
     for (const auto& row : rows) {
@@ -186,7 +177,6 @@ TEST(PeImage, VersionAndManifest) {
         {"data a byte past the section's end", [](std::string& d) { Put(d, 0x694, 0x101); }, 0x0002000100030004, {}},
         {"data in the zero-filled tail", [](std::string& d) { Put(d, 0x690, 0x2200); }, 0x0002000100030004, {}},
         {"data at the top of the address space", [](std::string& d) { Put(d, 0x690, 0xFFFFFFF0); }, 0x0002000100030004, {}},
-        {"data of 4 GiB", [](std::string& d) { Put(d, 0x694, 0xFFFFFFFF); }, 0x0002000100030004, {}},
         {".rsrc right after the raw data of .rdata", [](std::string& d) { Put(d, 0x16C, 0x1400); Put(d, 0xC8, 0x1400); Put(d, 0x680, 0x14A0); Put(d, 0x690, 0x1500); }, 0x0002000100030004, kManifest},
         {"a named type before the numbered", [](std::string& d) { Put(d, 0x60C, 1, 2); Put(d, 0x60E, 1, 2); Put(d, 0x610, 0x80000100); }, {}, kManifest},
         {"data in a section past 4 GiB", [](std::string& d) { AddSection(d, 0x3000, 0x200, 0xFFFFFF00); Put(d, 0x690, 0x3100); }, 0x0002000100030004, {}},
@@ -231,7 +221,6 @@ TEST(PeImage, ImportedAndDelayLoadedDlls) {
         {"a delay-load descriptor across the section's end", [](std::string& d) { Put(d, 0x120, 0x13F0); }, kImports, {}},
         {"4096 DLLs", [](std::string& d) { ManyImports(d, 4096); }, std::vector<std::string>(4096, "KERNEL32.dll"), kDelayed},
         {"4097 DLLs", [](std::string& d) { ManyImports(d, 4097); }, {}, kDelayed},
-        {"no PE32 image", [](std::string& d) { Put(d, 0x58, 0x20b, 2); }, {}, {}},
         // clang-format on
     };
     for (const auto& row : rows) {
