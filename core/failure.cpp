@@ -8,7 +8,7 @@ namespace {
 std::int16_t Checked16(std::int32_t result) {
     if (result < std::numeric_limits<std::int16_t>::min() ||
         result > std::numeric_limits<std::int16_t>::max()) {
-        throw Failure{kOverflowNumber, kOverflowDescription};
+        throw Failure{kOverflowNumber, kOverflowDescription, true};
     }
     return static_cast<std::int16_t>(result);
 }

@@ -12,10 +12,12 @@ namespace orvandi {
 struct Failure {
     std::int32_t number;
     Text description;
+    bool overflow = false;  // a 16-bit count that did not fit, not a Windows error
 };
 
 // Counters and indexes are 16-bit signed; every addition and subtraction on them goes through
-// these two and raises this one Failure when the result does not fit.
+// these two and raises this one Failure when the result does not fit. Its number is shown as the
+// window has always shown it, but it is told apart from Windows' error 6 by `overflow`.
 inline constexpr std::int32_t kOverflowNumber = 6;
 inline constexpr char16_t kOverflowDescription[] = u"Overflow";
 

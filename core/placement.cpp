@@ -8,22 +8,25 @@ Placement DecidePlacement(const CopyFacts& facts) {
         *facts.destinationVersion > *facts.sourceVersion) {
         return Placement::kKeepNewer;
     }
+    // As Windows Installer has it: a file with a version is never replaced by one without.
+    if (!facts.sourceVersion && facts.destinationVersion) return Placement::kKeepVersioned;
     return facts.sameBytes ? Placement::kKeepIdentical : Placement::kCopy;
 }
 
 PlacementResult PlaceControl(Platform& platform, const Text& source, const Text& destination) {
     PlacementResult result;
     try {
-        result.facts = platform.InspectCopy(source, destination);
+        const std::unique_ptr<SourceFile> file = platform.OpenSource(source);
+        result.facts = file->Inspect(destination);
         result.placement = DecidePlacement(result.facts);
         if (result.placement == Placement::kRefuse) {
             // Windows' text for it names the file as "%1".
             Text text = platform.ErrorText(kNotAControlNumber);
-            const std::size_t file = text.find(u"%1");
-            if (file != Text::npos) text.replace(file, 2, source);
+            const std::size_t at = text.find(u"%1");
+            if (at != Text::npos) text.replace(at, 2, source);
             result.failure = Failure{kNotAControlNumber, text};
         } else if (result.placement == Placement::kCopy) {
-            platform.CopyFile(source, destination);
+            file->CopyTo(destination);
         }
     } catch (const Failure& failure) {
         result.failure = failure;

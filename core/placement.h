@@ -1,6 +1,6 @@
 // What may land in the system folder. A control there is shared by every program that uses it:
-// it is never replaced by an older version, never rewritten with the bytes it already holds, and
-// a file that 32-bit regsvr32 cannot register never gets there.
+// it is never replaced by an older version or by a file without a version, never rewritten with
+// the bytes it already holds, and a file that 32-bit regsvr32 cannot register never gets there.
 #pragma once
 
 #include <optional>
@@ -14,6 +14,7 @@ namespace orvandi {
 enum class Placement {
     kCopy,           // copy over whatever is there
     kKeepNewer,      // the copy there carries a higher version: leave it
+    kKeepVersioned,  // the copy there has a version and the source none: leave it
     kKeepIdentical,  // the copy there is byte for byte the same: write nothing
     kRefuse,         // the source is no 32-bit Windows DLL: copy nothing, register nothing
 };
@@ -29,8 +30,9 @@ struct PlacementResult {
     std::optional<Failure> failure;  // why the copy failed, or why the source was refused
 };
 
-// Inspects source and destination, decides, and copies when that is the decision. A Failure on
-// the way is returned, not raised: the entry's remaining steps decide what it means.
+// Opens the source once, inspects it and the destination, decides, and copies from that same
+// opening when that is the decision. A Failure on the way is returned, not raised: the entry's
+// remaining steps decide what it means.
 PlacementResult PlaceControl(Platform& platform, const Text& source, const Text& destination);
 
 }  // namespace orvandi

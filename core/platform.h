@@ -3,15 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 #include "core/failure.h"
 #include "core/text.h"
-
-// <windows.h> maps CopyFile to CopyFileA/CopyFileW; the operation below keeps its own name.
-#ifdef CopyFile
-#undef CopyFile
-#endif
 
 namespace orvandi {
 
@@ -34,6 +30,19 @@ struct CopyFacts {
     bool sameBytes = false;  // the destination holds exactly the source's bytes
 };
 
+// A control file opened once, and kept open with read sharing only until it is released: nobody
+// can change it between the checks that decide its copy and the copy itself.
+class SourceFile {
+  public:
+    virtual ~SourceFile() = default;
+    // Reads the facts about this file and the destination it would be copied to. A destination
+    // that is missing or cannot be read has no version and differs.
+    virtual CopyFacts Inspect(const Text& destination) = 0;
+    // Writes this file's data over destination, replacing an existing file: the destination is
+    // then either the old file or the whole new one.
+    virtual void CopyTo(const Text& destination) = 0;
+};
+
 class Platform {
   public:
     virtual ~Platform() = default;
@@ -49,14 +58,11 @@ class Platform {
     virtual void ListClose() = 0;
     // The variable's value, or the empty text when it is not set.
     virtual Text GetEnvironment(const Text& name) = 0;
-    // Reads the facts about a source and the destination it would be copied to. Raises a Failure
-    // when the source cannot be read; a destination that is missing or cannot be read has no
-    // version and differs.
-    virtual CopyFacts InspectCopy(const Text& source, const Text& destination) = 0;
-    // Copies source over destination, replacing an existing file.
-    virtual void CopyFile(const Text& source, const Text& destination) = 0;
+    // Opens a control file to inspect and copy; raises a Failure when it cannot be opened.
+    virtual std::unique_ptr<SourceFile> OpenSource(const Text& path) = 0;
     // Starts the program named by the command line's first word, with the rest as its arguments,
-    // and returns at once with a task number.
+    // and returns at once with a task number. The program is looked for in the system folder
+    // only.
     virtual std::int32_t Launch(const Text& commandLine, int windowStyle) = 0;
     // The system's own text for an error number.
     virtual Text ErrorText(std::int32_t number) = 0;
@@ -67,10 +73,29 @@ class Platform {
 };
 
 // How a program that was waited for ended.
+enum class Ending {
+    kExited,          // by itself, in time
+    kEndedAtTimeout,  // still running when the time was up, and ended then with all it started
+    kWouldNotEnd,     // still running when the time was up, and still running after being ended
+};
+
 struct Finished {
-    bool inTime = true;  // false: still running when the time was up, and ended then
+    Ending ending = Ending::kExited;
     std::uint32_t exitCode = 0;
 };
+
+// The mark of an unattended run in progress on this computer.
+enum class RunMark {
+    kTaken,        // this run holds it now
+    kAnotherRun,   // an unattended run of this program holds it
+    kHeldByOther,  // something else holds its name: not a run of this program
+};
+
+class UnattendedPlatform;
+// What the run does when the program is about to end by a fault of its own (an access violation,
+// an escaped exception): writes what it can and answers the exit code to end with. `what` says
+// which fault, in the system's words.
+using FatalHandler = int (*)(UnattendedPlatform& platform, const Text& what);
 
 struct LocalTime {
     int year, month, day, hour, minute, second;
@@ -79,14 +104,21 @@ struct LocalTime {
 // What a run without a window needs besides: regsvr32 waited for, a log, one such run at a time.
 class UnattendedPlatform : public Platform {
   public:
+    // Whether this process can show a window to anyone: false in session 0 or on a window
+    // station that is not visible (a service's, a scheduled task's).
+    virtual bool CanShowWindow() = 0;
+    // From now until the program ends, a fault that would end it (a structured exception nobody
+    // handles, terminate, abort) calls `handler` and ends the program with the code it answers.
+    virtual void CatchFatal(FatalHandler handler) = 0;
     // Starts the program named by the command line's first word, as Launch does but hidden, and
-    // waits for it up to `timeoutMs`; one still running then is ended.
+    // waits for it up to `timeoutMs`; one still running then is ended with everything it started.
     virtual Finished RunAndWait(const Text& commandLine, std::uint32_t timeoutMs) = 0;
     virtual bool FileExists(const Text& path) = 0;
     // Marks an unattended run as in progress on this computer, seen from every session, until the
-    // program ends. False when another program holds the mark.
-    virtual bool ClaimRun() = 0;
-    // Opens a log file to append to (created when missing); WriteLog appends a text to it.
+    // program ends.
+    virtual RunMark ClaimRun() = 0;
+    // Opens a log file to append to (created when missing). Raises a Failure for anything but a
+    // plain file with one name: a folder, a link of any kind. WriteLog appends a text to it.
     virtual void OpenLog(const Text& path) = 0;
     virtual void WriteLog(const Text& text) = 0;
     virtual LocalTime Now() = 0;

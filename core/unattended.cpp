@@ -55,9 +55,11 @@ class NameList : public EntryList {
 // The log, when the command line asks for one: lines in Italian, each ending in CRLF.
 class RunLog {
   public:
-    RunLog(UnattendedPlatform& platform, const Text& path)
-        : platform_(platform), on_(!path.empty()) {
-        if (on_) platform_.OpenLog(path);
+    explicit RunLog(UnattendedPlatform& platform) : platform_(platform) {}
+    void Open(const Text& path) {
+        if (path.empty()) return;
+        platform_.OpenLog(ExpandVariables(platform_, path));
+        on_ = true;
     }
     void Line(const Text& text) {
         if (on_) platform_.WriteLog(Join({text, kCrLf}));
@@ -70,7 +72,7 @@ class RunLog {
 
   private:
     UnattendedPlatform& platform_;
-    bool on_;
+    bool on_ = false;
 };
 
 Text TwoDigits(int value) { return Join({value < 10 ? u"0" : u"", Decimal(value)}); }
@@ -123,6 +125,10 @@ Text PlacementText(const PlacementResult& placed) {
             return Join({u"lasciata la copia presente, di versione più alta (",
                          VersionText(*placed.facts.destinationVersion), u" invece di ",
                          VersionText(*placed.facts.sourceVersion), u")"});
+        case Placement::kKeepVersioned:
+            return Join({u"lasciata la copia presente, che ha una versione (",
+                         VersionText(*placed.facts.destinationVersion),
+                         u") mentre il nuovo file non ne ha"});
         case Placement::kKeepIdentical:
             return u"già presente, identico";
         case Placement::kCopy:
@@ -132,38 +138,48 @@ Text PlacementText(const PlacementResult& placed) {
     return Join({u"copia non riuscita (", Explain(*placed.failure), u")"});
 }
 
-// Runs regsvr32 and waits for it; tells in `line` how it ended. True when it succeeded.
-bool Register(UnattendedPlatform& platform, const Text& command, bool uninstall, Text& line) {
+// How one control came out.
+enum class Outcome {
+    kDone,
+    kFailed,
+    kStop,  // a regsvr32 that could not be ended still runs: nothing more may start beside it
+};
+
+// Runs regsvr32 and waits for it; tells in `line` how it ended.
+Outcome Register(UnattendedPlatform& platform, const Text& command, bool uninstall, Text& line) {
     Finished finished;
     try {
         finished = platform.RunAndWait(command, kRegistrationTimeoutMs);
     } catch (const Failure& failure) {
         line += Join({u"regsvr32 non avviato (", Explain(failure), u")"});
-        return false;
+        return Outcome::kFailed;
     }
-    if (!finished.inTime) {
-        line += Join({u"regsvr32 ancora in esecuzione dopo ",
-                      Decimal(kRegistrationTimeoutMs / 1000), u" s: terminato"});
-        return false;
+    if (finished.ending != Ending::kExited) {
+        const bool stuck = finished.ending == Ending::kWouldNotEnd;
+        line +=
+            Join({u"regsvr32 ancora in esecuzione dopo ", Decimal(kRegistrationTimeoutMs / 1000),
+                  stuck ? u" s, e non si è potuto terminare" : u" s: terminato"});
+        return stuck ? Outcome::kStop : Outcome::kFailed;
     }
     line += Join({u"regsvr32 ", Decimal(static_cast<std::int32_t>(finished.exitCode)), u" (",
                   Regsvr32Meaning(finished.exitCode, uninstall), u")"});
-    return finished.exitCode == 0;
+    return finished.exitCode == 0 ? Outcome::kDone : Outcome::kFailed;
 }
 
-bool Install(UnattendedPlatform& platform, const Text& source, const Text& copy, Text& line) {
+Outcome Install(UnattendedPlatform& platform, const Text& source, const Text& copy, Text& line) {
     const PlacementResult placed = PlaceControl(platform, source, copy);
     line += PlacementText(placed);
-    if (placed.placement == Placement::kRefuse) return false;
+    if (placed.placement == Placement::kRefuse) return Outcome::kFailed;
     line += u"; ";
-    return Register(platform, RegistrationCommand(copy), false, line) && !placed.failure;
+    const Outcome registered = Register(platform, RegistrationCommand(copy), false, line);
+    return registered == Outcome::kDone && placed.failure ? Outcome::kFailed : registered;
 }
 
 // The file stays: other programs may share it.
-bool Uninstall(UnattendedPlatform& platform, const Text& copy, Text& line) {
+Outcome Uninstall(UnattendedPlatform& platform, const Text& copy, Text& line) {
     if (!platform.FileExists(copy)) {
         line += u"nessuna copia nella cartella di sistema, saltato";
-        return true;
+        return Outcome::kDone;
     }
     return Register(platform, UnregistrationCommand(copy), true, line);
 }
@@ -173,15 +189,24 @@ int Run(UnattendedPlatform& platform, bool uninstall, RunLog& log, const Text& a
     const Text systemFolder = ResolveSystemFolder(platform);
     log.Line(Join({Stamp(platform.Now()), u" Orvandi ", version, u", riga di comando: ", arguments,
                    u", cartella di sistema: ", systemFolder}));
-    if (!platform.ClaimRun()) {
-        return log.End(u"Un'altra installazione di Orvandi è in corso", kExitAnotherRun);
+    switch (platform.ClaimRun()) {
+        case RunMark::kAnotherRun:
+            return log.End(u"Un'altra installazione di Orvandi è in corso", kExitAnotherRun);
+        case RunMark::kHeldByOther:
+            // Anyone may create an object of that name: it must not stop a deployment.
+            log.Line(
+                u"Il segnale di installazione in corso è occupato da un altro programma, "
+                u"che non è Orvandi: si prosegue");
+            break;
+        case RunMark::kTaken:
+            break;
     }
     const Text folder = platform.ApplicationFolder();
     NameList entries;
     try {
         ScanControlFiles(platform, folder, entries);
     } catch (const Failure& failure) {
-        if (failure.number != kOverflowNumber) throw;
+        if (!failure.overflow) throw;
         return log.End(u"Più di 32767 file .ocx nella cartella OCX: nessuno installato",
                        kExitFailed);
     }
@@ -192,11 +217,17 @@ int Run(UnattendedPlatform& platform, bool uninstall, RunLog& log, const Text& a
     for (const Text& name : entries.names) {
         const Text copy = Join({systemFolder, u"\\", name});
         Text line = Join({name, u": "});
-        const bool done = uninstall
-                              ? Uninstall(platform, copy, line)
-                              : Install(platform, Join({folder, u"\\OCX\\", name}), copy, line);
+        const Outcome outcome =
+            uninstall ? Uninstall(platform, copy, line)
+                      : Install(platform, Join({folder, u"\\OCX\\", name}), copy, line);
         log.Line(line);
-        if (!done) ++failed;
+        if (outcome == Outcome::kStop) {
+            return log.End(
+                u"Installazione interrotta: nessun altro regsvr32 può partire accanto a "
+                u"uno che non termina",
+                kExitFailed);
+        }
+        if (outcome == Outcome::kFailed) ++failed;
     }
     const int total = static_cast<int>(entries.names.size());
     return log.End(Join({u"Totale ", Decimal(total), u", riusciti ", Decimal(total - failed),
@@ -204,18 +235,54 @@ int Run(UnattendedPlatform& platform, bool uninstall, RunLog& log, const Text& a
                    failed > 0 ? kExitFailed : kExitSuccess);
 }
 
+// Whatever ends the program by a fault of its own ends it with 1603, said in the log when there
+// is one.
+int EndUnexpectedly(UnattendedPlatform& platform, const Text& what) {
+    try {
+        platform.WriteLog(Join(
+            {u"Errore imprevisto (", what, u"); codice di uscita ", Decimal(kExitFailed), kCrLf}));
+    } catch (...) {
+        // No log, or it failed too: the exit code is all that is left to tell.
+    }
+    return kExitFailed;
+}
+
 }  // namespace
 
-Switches ParseCommandLine(const Text& arguments) {
+Text ExpandVariables(Platform& platform, const Text& path) {
+    Text expanded;
+    std::size_t at = 0;
+    for (std::size_t open; (open = path.find(u'%', at)) != Text::npos;) {
+        const std::size_t close = path.find(u'%', open + 1);
+        if (close == Text::npos) break;
+        const Text value = close > open + 1
+                               ? platform.GetEnvironment(path.substr(open + 1, close - open - 1))
+                               : Text();
+        if (value.empty()) {  // unset: kept as written, and its closing % may open the next one
+            expanded += path.substr(at, close - at);
+            at = close;
+        } else {
+            expanded += path.substr(at, open - at) + value;
+            at = close + 1;
+        }
+    }
+    return expanded + path.substr(at);
+}
+
+Switches ParseCommandLine(const Text& arguments, bool canShowWindow) {
     const std::vector<Text> words = Words(arguments);
     Switches switches;
-    const auto isSwitch = [](const Text& word) { return !word.empty() && word[0] == u'/'; };
-    if (std::none_of(words.begin(), words.end(), isSwitch)) return switches;
-
+    const auto isSwitch = [](const Text& word) {
+        return !word.empty() && (word[0] == u'/' || word[0] == u'-');
+    };
     const Switches bad{RunMode::kBadCommandLine, {}};
+    if (std::none_of(words.begin(), words.end(), isSwitch)) {
+        return canShowWindow ? switches : bad;
+    }
     bool install = false, uninstall = false, log = false;
     for (const Text& word : words) {
-        const Text upper = Upper(word);
+        Text upper = Upper(word);
+        if (!upper.empty() && upper[0] == u'-') upper[0] = u'/';
         bool* seen = upper == u"/S"                       ? &install
                      : upper == u"/U"                     ? &uninstall
                      : upper.compare(0, 5, u"/LOG=") == 0 ? &log
@@ -232,22 +299,23 @@ Switches ParseCommandLine(const Text& arguments) {
 int RunUnattended(UnattendedPlatform& platform, const Switches& switches, const Text& arguments,
                   const Text& version) {
     if (switches.mode == RunMode::kBadCommandLine) return kExitBadCommandLine;
-    std::optional<RunLog> log;
+    platform.CatchFatal(EndUnexpectedly);
+    RunLog log(platform);
     try {
-        log.emplace(platform, switches.logPath);
-    } catch (const Failure&) {
-        return kExitFailed;  // with nobody to tell, nothing is done without a log asked for
+        log.Open(switches.logPath);
+    } catch (...) {
+        return kExitLogFailed;  // with nobody to tell, nothing is done without a log asked for
     }
     Text why;
     try {
-        return Run(platform, switches.mode == RunMode::kUninstall, *log, arguments, version);
+        return Run(platform, switches.mode == RunMode::kUninstall, log, arguments, version);
     } catch (const Failure& failure) {
         why = Join({u"Errore imprevisto (", Explain(failure), u")"});
     } catch (...) {
         why = u"Errore imprevisto";
     }
     try {
-        log->End(why, kExitFailed);
+        log.End(why, kExitFailed);
     } catch (...) {
         // The log itself failed: the exit code is all that is left to tell.
     }

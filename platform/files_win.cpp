@@ -1,17 +1,26 @@
-// Control files: what decides a copy, read from the source and the destination, and the copy.
+// Control files: a source opened once, what decides its copy read through that opening, and the
+// copy written from it.
 #include <windows.h>
 
 #include <algorithm>
-#include <cstddef>
 #include <cstring>
-#include <optional>
+#include <memory>
 #include <vector>
 
+#include "platform/files_win.h"
 #include "platform/helpers_win.h"
+#include "platform/pe_image.h"
 #include "platform/platform_win.h"
 
 namespace orvandi {
 namespace {
+
+constexpr DWORD kChunk = 64 * 1024;
+
+// Temporary files in the system folder are named "~orvandi-<unique>.tmp": no other program uses
+// that name, and only administrators can create files there.
+constexpr char16_t kTemporaryPrefix[] = u"~orvandi-";
+constexpr char16_t kTemporarySuffix[] = u".tmp";
 
 // A file opened for reading only, whoever else has it open (a control in use by a program).
 FileHandle OpenToRead(const Text& path) {
@@ -32,133 +41,164 @@ bool ReadAt(HANDLE file, std::uint64_t offset, void* buffer, DWORD size) {
     return read == size;
 }
 
-// Whether a file is what 32-bit regsvr32 can load: a PE32 image for i386 marked as a DLL, with
-// the data of every section inside the file (a cut-off download is not).
-bool IsWholeI386Dll(HANDLE file) {
+std::uint64_t SizeOf(HANDLE file) {
     LARGE_INTEGER size;
-    IMAGE_DOS_HEADER dos;
     if (!GetFileSizeEx(file, &size)) throw LastFailure();
-    if (!ReadAt(file, 0, &dos, sizeof dos) || dos.e_magic != IMAGE_DOS_SIGNATURE) return false;
-    IMAGE_NT_HEADERS32 nt;
-    const std::uint64_t at = static_cast<std::uint32_t>(dos.e_lfanew);
-    if (!ReadAt(file, at, &nt, sizeof nt) || nt.Signature != IMAGE_NT_SIGNATURE ||
-        nt.FileHeader.Machine != IMAGE_FILE_MACHINE_I386 ||
-        !(nt.FileHeader.Characteristics & IMAGE_FILE_DLL) ||
-        nt.OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR32_MAGIC) {
-        return false;
-    }
-    std::vector<IMAGE_SECTION_HEADER> sections(nt.FileHeader.NumberOfSections);
-    const std::uint64_t sectionsAt =
-        at + offsetof(IMAGE_NT_HEADERS32, OptionalHeader) + nt.FileHeader.SizeOfOptionalHeader;
-    if (!ReadAt(file, sectionsAt, sections.data(),
-                static_cast<DWORD>(sections.size() * sizeof(IMAGE_SECTION_HEADER)))) {
-        return false;
-    }
-    for (const IMAGE_SECTION_HEADER& section : sections) {
-        if (std::uint64_t{section.PointerToRawData} + section.SizeOfRawData >
-            static_cast<std::uint64_t>(size.QuadPart)) {
-            return false;
-        }
-    }
-    return true;
+    return static_cast<std::uint64_t>(size.QuadPart);
 }
 
-// The fixed file version of a file's version resource. The file is mapped as data, so none of
-// its code runs, and the resource is read here rather than with version.dll: that is no KnownDLL,
-// and importing it would load it before the DLL search is restricted (see main.cpp).
-std::optional<std::uint64_t> FileVersion(const Text& path) {
-    const Library module(LoadLibraryExW(Wide(path), nullptr, LOAD_LIBRARY_AS_DATAFILE));
-    const HRSRC found = module ? FindResourceW(module.get(), MAKEINTRESOURCEW(VS_VERSION_INFO),
-                                               MAKEINTRESOURCEW(16))  // RT_VERSION
-                               : nullptr;
-    const HGLOBAL loaded = found ? LoadResource(module.get(), found) : nullptr;
-    const auto* data = static_cast<const BYTE*>(loaded ? LockResource(loaded) : nullptr);
-    // VS_VERSIONINFO: three WORDs and the key L"VS_VERSION_INFO", then VS_FIXEDFILEINFO on the
-    // next 32-bit boundary.
-    constexpr DWORD kFixedAt = 40;
-    VS_FIXEDFILEINFO fixed;
-    if (data == nullptr || SizeofResource(module.get(), found) < kFixedAt + sizeof fixed) {
-        return std::nullopt;
+// A file's bytes for the PE reader, through its handle.
+class HandleBytes : public ByteSource {
+  public:
+    explicit HandleBytes(HANDLE file) : file_(file) {}
+    std::uint64_t Size() override { return SizeOf(file_); }
+    bool ReadAt(std::uint64_t offset, void* buffer, std::uint32_t size) override {
+        return orvandi::ReadAt(file_, offset, buffer, size);
     }
-    std::memcpy(&fixed, data + kFixedAt, sizeof fixed);
-    if (fixed.dwSignature != VS_FFI_SIGNATURE) return std::nullopt;
-    return std::uint64_t{fixed.dwFileVersionMS} << 32 | fixed.dwFileVersionLS;
-}
+
+  private:
+    HANDLE file_;
+};
 
 bool SameBytes(HANDLE a, HANDLE b) {
-    LARGE_INTEGER sizeA, sizeB;
-    if (!GetFileSizeEx(a, &sizeA) || !GetFileSizeEx(b, &sizeB)) throw LastFailure();
-    if (sizeA.QuadPart != sizeB.QuadPart) return false;
-    constexpr DWORD kChunk = 64 * 1024;
+    const std::uint64_t size = SizeOf(a);
+    if (size != SizeOf(b)) return false;
     std::vector<char> bytesA(kChunk), bytesB(kChunk);
-    for (std::uint64_t at = 0; at < static_cast<std::uint64_t>(sizeA.QuadPart); at += kChunk) {
-        const DWORD size = static_cast<DWORD>(
-            std::min<std::uint64_t>(kChunk, static_cast<std::uint64_t>(sizeA.QuadPart) - at));
-        if (!ReadAt(a, at, bytesA.data(), size) || !ReadAt(b, at, bytesB.data(), size) ||
-            std::memcmp(bytesA.data(), bytesB.data(), size) != 0) {
+    for (std::uint64_t at = 0; at < size; at += kChunk) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::uint64_t>(kChunk, size - at));
+        if (!ReadAt(a, at, bytesA.data(), chunk) || !ReadAt(b, at, bytesB.data(), chunk) ||
+            std::memcmp(bytesA.data(), bytesB.data(), chunk) != 0) {
             return false;
         }
     }
     return true;
 }
+
+bool SetDisposition(HANDLE file, bool deleteOnClose) {
+    FILE_DISPOSITION_INFO disposition{deleteOnClose};
+    return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
+}
+
+// Removes what a run that was cut short left behind (between keeping its temporary file and
+// putting it in place), once per folder and program. A temporary file another run is still
+// writing cannot be opened to be deleted, and stays.
+void RemoveLeftovers(const Text& folder) {
+    static std::vector<Text> cleaned;
+    if (std::find(cleaned.begin(), cleaned.end(), folder) != cleaned.end()) return;
+    cleaned.push_back(folder);
+    WIN32_FIND_DATAW found;
+    const FindHandle listing(
+        FindFirstFileW(Wide(Join({folder, kTemporaryPrefix, u"*", kTemporarySuffix})), &found));
+    for (bool more = static_cast<bool>(listing); more;
+         more = FindNextFileW(listing.get(), &found)) {
+        const Text name = FromWide(found.cFileName, wcslen(found.cFileName));
+        if (name.compare(0, std::size(kTemporaryPrefix) - 1, kTemporaryPrefix) == 0) {
+            DeleteFileW(Wide(Join({folder, name})));
+        }
+    }
+}
+
+// A new temporary file in `folder`, open for writing and marked for deletion: it goes when it is
+// closed, even by the end of a program that crashed, unless the mark is taken off first.
+FileHandle CreateTemporary(const Text& folder) {
+    static DWORD counter = GetTickCount();
+    for (;;) {
+        wchar_t unique[24];
+        wsprintfW(unique, L"%08lx-%08lx", GetCurrentProcessId(), ++counter);
+        const Text path =
+            Join({folder, kTemporaryPrefix, FromWide(unique, wcslen(unique)), kTemporarySuffix});
+        FileHandle file(CreateFileW(Wide(path), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
+                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) {
+            if (GetLastError() == ERROR_FILE_EXISTS) continue;
+            throw LastFailure();
+        }
+        if (!SetDisposition(file.get(), true)) throw LastFailure();
+        return file;
+    }
+}
+
+class Win32Source : public SourceFile {
+  public:
+    explicit Win32Source(FileHandle file) : file_(std::move(file)) {}
+
+    CopyFacts Inspect(const Text& destination) override {
+        HandleBytes bytes(file_.get());
+        PeImage image(bytes);
+        CopyFacts facts;
+        facts.sourceIsControl = image.IsWholeI386Dll();
+        facts.sourceVersion = image.FileVersion();
+        if (const FileHandle there = OpenToRead(destination)) {
+            HandleBytes thereBytes(there.get());
+            facts.destinationVersion = PeImage(thereBytes).FileVersion();
+            facts.sameBytes = SameBytes(file_.get(), there.get());
+        }
+        return facts;
+    }
+
+    // The data goes into a temporary file beside the destination, which then takes the
+    // destination's name in one step: the destination is always either the old file or the whole
+    // new one. Only the data is copied: no alternate data streams, no encryption or compression,
+    // no read-only attribute (a control shipped read-only, from a CD say, could never be replaced
+    // again); the last-write time is the source's, as a copy by Windows keeps it.
+    void CopyTo(const Text& destination) override {
+        const Text folder = destination.substr(0, destination.find_last_of(u"\\/") + 1);
+        RemoveLeftovers(folder);
+        const FileHandle temporary = CreateTemporary(folder);
+        CopyData(file_.get(), temporary.get(), SizeOf(file_.get()));
+        FILETIME written;
+        // The data reaches the disk before the rename does, so that a power cut cannot leave the
+        // rename done and the new file's data missing (a control full of zeros).
+        if (!GetFileTime(file_.get(), nullptr, nullptr, &written) ||
+            !SetFileTime(temporary.get(), nullptr, nullptr, &written) ||
+            !FlushFileBuffers(temporary.get()) || !SetDisposition(temporary.get(), false)) {
+            throw LastFailure();
+        }
+        PutInPlace(temporary.get(), destination);
+    }
+
+  private:
+    // Renames the open temporary file over the destination. Should that fail, it is deleted
+    // again when it is closed.
+    static void PutInPlace(HANDLE temporary, const Text& destination) {
+        const std::size_t nameBytes = destination.size() * sizeof(wchar_t);
+        std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + nameBytes);
+        auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+        rename->ReplaceIfExists = TRUE;
+        rename->FileNameLength = static_cast<DWORD>(nameBytes);
+        std::memcpy(rename->FileName, destination.c_str(), nameBytes);
+        if (!SetFileInformationByHandle(temporary, FileRenameInfo, rename,
+                                        static_cast<DWORD>(buffer.size()))) {
+            const Failure failure = LastFailure();
+            SetDisposition(temporary, true);
+            throw failure;
+        }
+    }
+
+    FileHandle file_;
+};
 
 }  // namespace
 
-CopyFacts Win32Platform::InspectCopy(const Text& source, const Text& destination) {
-    const FileHandle from = OpenToRead(source);
-    if (!from) throw LastFailure();
-    CopyFacts facts;
-    facts.sourceIsControl = IsWholeI386Dll(from.get());
-    facts.sourceVersion = FileVersion(source);
-    if (const FileHandle to = OpenToRead(destination)) {
-        facts.destinationVersion = FileVersion(destination);
-        facts.sameBytes = SameBytes(from.get(), to.get());
+void CopyData(HANDLE from, HANDLE to, std::uint64_t size) {
+    std::vector<char> chunk(kChunk);
+    for (std::uint64_t at = 0; at < size; at += kChunk) {
+        const DWORD part = static_cast<DWORD>(std::min<std::uint64_t>(kChunk, size - at));
+        DWORD written = 0;
+        // A source that ends early (cut short on its share) is a failed copy, not a short one.
+        if (!ReadAt(from, at, chunk.data(), part)) throw SystemFailure(ERROR_HANDLE_EOF);
+        if (!WriteFile(to, chunk.data(), part, &written, nullptr)) throw LastFailure();
     }
-    return facts;
 }
 
-// Copies to a temporary file beside the destination and moves that over the destination in one
-// step, so the destination is always either the old file or the whole new one. Under Wine a
-// missing source fails with 2 (ERROR_FILE_NOT_FOUND) and a destination held open without sharing
-// with 5 (ERROR_ACCESS_DENIED, from the move; a plain CopyFileW onto it gives 32,
-// ERROR_SHARING_VIOLATION).
-void Win32Platform::CopyFile(const Text& source, const Text& destination) {
-    const std::size_t cut = destination.find_last_of(u"\\/");
-    const Text folder = cut == Text::npos ? Text(u".") : destination.substr(0, cut + 1);
-    wchar_t temporary[MAX_PATH];
-    if (!GetTempFileNameW(Wide(folder), L"orv", 0, temporary)) throw LastFailure();
-
-    // Removes the temporary unless it has become the destination.
-    struct Temporary {
-        const wchar_t* path;
-        bool kept = false;
-        ~Temporary() {
-            if (kept) return;
-            SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL);  // it may be read-only
-            DeleteFileW(path);
-        }
-    } guard{temporary};
-    if (!::CopyFileW(Wide(source), temporary, FALSE)) throw LastFailure();
-    // Windows gives the copy the source's attributes: a control shipped read-only (from a CD, say)
-    // would land read-only in the system folder, and no later run could replace it.
-    const DWORD attributes = GetFileAttributesW(temporary);
-    const DWORD writable = attributes & ~FILE_ATTRIBUTE_READONLY;
-    if (attributes == INVALID_FILE_ATTRIBUTES ||
-        !SetFileAttributesW(temporary, writable ? writable : FILE_ATTRIBUTE_NORMAL)) {
-        throw LastFailure();
-    }
-    // The data reaches the disk before the rename does, so that a power cut cannot leave the
-    // rename done and the new file's data missing (a control full of zeros).
-    if (const FileHandle written{
-            CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr)};
-        !written || !FlushFileBuffers(written.get())) {
-        throw LastFailure();
-    }
-    if (!MoveFileExW(temporary, Wide(destination),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        throw LastFailure();
-    }
-    guard.kept = true;
+// Read sharing only: while the file is open nobody can write to it, so the file inspected is the
+// file copied. Read through its handle only, never mapped: a mapped file on a share whose network
+// drops raises an in-page error that would end the program.
+std::unique_ptr<SourceFile> Win32Platform::OpenSource(const Text& path) {
+    FileHandle file(CreateFileW(Wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) throw LastFailure();
+    return std::make_unique<Win32Source>(std::move(file));
 }
 
 bool Win32Platform::FileExists(const Text& path) { return IsFile(path); }

@@ -1,8 +1,8 @@
 // The Platform on Win32: wide-character API throughout. A Win32 failure becomes a Failure whose
 // number is the system error code and whose description is the system's own message text. The
 // class is defined by concern, one file each: system_win.cpp (errors, environment, clock, message
-// box), listing_win.cpp, files_win.cpp (inspecting and copying controls), processes_win.cpp,
-// run_claim_win.cpp and log_win.cpp.
+// box, whether a window can be seen), listing_win.cpp, files_win.cpp (inspecting and copying
+// controls), processes_win.cpp, run_claim_win.cpp, log_win.cpp and fatal_win.cpp.
 #pragma once
 
 #include <windows.h>
@@ -29,15 +29,16 @@ class Win32Platform : public UnattendedPlatform {
     Text ListNext() override;
     void ListClose() override;
     Text GetEnvironment(const Text& name) override;
-    CopyFacts InspectCopy(const Text& source, const Text& destination) override;
-    void CopyFile(const Text& source, const Text& destination) override;
+    std::unique_ptr<SourceFile> OpenSource(const Text& path) override;
     std::int32_t Launch(const Text& commandLine, int windowStyle) override;
     Text ErrorText(std::int32_t number) override;
     void ShowMessage(const Text& text) override;
     void SetPointer(int pointer) override;
+    bool CanShowWindow() override;
+    void CatchFatal(FatalHandler handler) override;
     Finished RunAndWait(const Text& commandLine, std::uint32_t timeoutMs) override;
     bool FileExists(const Text& path) override;
-    bool ClaimRun() override;
+    RunMark ClaimRun() override;
     void OpenLog(const Text& path) override;
     void WriteLog(const Text& text) override;
     LocalTime Now() override;

@@ -1,5 +1,5 @@
 // The Win32 platform's plain services: error texts, the environment, the program's folder, the
-// clock, and the window's message box and pointer.
+// clock, whether a window can be seen, and the window's message box and pointer.
 #include <windows.h>
 
 #include <memory>
@@ -67,6 +67,17 @@ LocalTime Win32Platform::Now() {
     SYSTEMTIME t;
     GetLocalTime(&t);
     return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
+}
+
+// Nobody sees a window in session 0, where services and deployment systems run, nor on a window
+// station other than the interactive one (a scheduled task's, a service's own).
+bool Win32Platform::CanShowWindow() {
+    DWORD session = 0;
+    USEROBJECTFLAGS flags{};
+    return ProcessIdToSessionId(GetCurrentProcessId(), &session) && session != 0 &&
+           GetUserObjectInformationW(GetProcessWindowStation(), UOI_FLAGS, &flags, sizeof flags,
+                                     nullptr) &&
+           (flags.dwFlags & WSF_VISIBLE);
 }
 
 void Win32Platform::ShowMessage(const Text& text) {

@@ -30,15 +30,19 @@ bool LoadDllsFromTheSystemFolderOnly() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR arguments, int show) {
-    // Any window, even a message box saying why, would load the DLLs that could not be
-    // restricted: the program ends at once instead.
-    if (!LoadDllsFromTheSystemFolderOnly()) return 2;
-
-    // Started with switches by a deployment system: no window at all, an exit code instead.
     orvandi::Win32Platform platform;
     const orvandi::Text commandLine = reinterpret_cast<const char16_t*>(arguments);
-    const orvandi::Switches switches = orvandi::ParseCommandLine(commandLine);
-    if (switches.mode != orvandi::RunMode::kWindow) {
+    const orvandi::Switches switches =
+        orvandi::ParseCommandLine(commandLine, platform.CanShowWindow());
+    const bool unattended = switches.mode != orvandi::RunMode::kWindow;
+
+    // Any window, even a message box saying why, would load the DLLs that could not be
+    // restricted: the program ends at once instead.
+    if (!LoadDllsFromTheSystemFolderOnly()) return unattended ? orvandi::kExitFailed : 2;
+
+    // Started with switches by a deployment system, or where nobody could see a window: no window
+    // at all, an exit code instead.
+    if (unattended) {
         return orvandi::RunUnattended(platform, switches, commandLine, u"" ORVANDI_VERSION_STR);
     }
 

@@ -18,19 +18,44 @@ namespace {
 // written to `log`, a line each; a call whose line (with its "\n") contains a text in `failures`
 // raises the failure paired with it. Reading a mark checks "marked <index>", inspecting a source
 // "Inspect <source>" and writing to the log file "Write" the same way, without a line in the log.
+// A call whose line contains `fatalAt` is a fault that ends the program: the handler given to
+// CatchFatal is called as the real program calls it, and what it answers is kept in `ended`.
 struct Fake : UnattendedPlatform, EntryList {
     std::vector<Text> names, listing;  // the list; what ListFirst and ListNext deliver
     std::vector<bool> marks;
     std::map<Text, Text> environment;
     std::map<Text, CopyFacts> facts;    // by source; any other source is a new control
     std::map<Text, Finished> finished;  // by the copy's name; any other regsvr32 ends with 0
-    bool anotherRun = false;
+    RunMark mark = RunMark::kTaken;
+    bool visible = true;
     Text logFile;
     std::vector<std::pair<Text, Failure>> failures;
+    bool logOpen = false;
+    Text fatalAt;
+    FatalHandler fatal = nullptr;
+    std::optional<int> ended;
+    Text logAtEnd;  // the log file when the program ended
     Text log;
     std::size_t next = 0;
 
+    struct Source : SourceFile {
+        Fake& fake;
+        Text path;
+        Source(Fake& owner, const Text& from) : fake(owner), path(from) {}
+        CopyFacts Inspect(const Text&) override {
+            fake.Check(u"Inspect " + path);
+            if (fake.facts.count(path) > 0) return fake.facts[path];
+            return CopyFacts{true, {}, {}, false};
+        }
+        void CopyTo(const Text& to) override { fake.Log(u"Copy " + path + u" > " + to); }
+    };
+
     void Check(const Text& line) {
+        if (!fatalAt.empty() && line.find(fatalAt) != Text::npos && !ended) {
+            ended = fatal(*this, u"eccezione 0xC0000006");
+            logAtEnd = logFile;
+            throw Failure{0, u"ended"};  // stands for the end of the program
+        }
         for (const auto& [part, failure] : failures) {
             if ((line + u"\n").find(part) != Text::npos) throw failure;
         }
@@ -56,12 +81,9 @@ struct Fake : UnattendedPlatform, EntryList {
     }
     void ListClose() override { log += u"ListClose\n"; }
     Text GetEnvironment(const Text& name) override { return environment[name]; }
-    CopyFacts InspectCopy(const Text& from, const Text&) override {
-        Check(u"Inspect " + from);
-        if (facts.count(from) > 0) return facts[from];
-        return CopyFacts{true, {}, {}, false};
+    std::unique_ptr<SourceFile> OpenSource(const Text& path) override {
+        return std::make_unique<Source>(*this, path);
     }
-    void CopyFile(const Text& from, const Text& to) override { Log(u"Copy " + from + u" > " + to); }
     std::int32_t Launch(const Text& command, int style) override {
         Log(u"Launch " + command + u" @" + Decimal(style));
         return 1;
@@ -76,10 +98,16 @@ struct Fake : UnattendedPlatform, EntryList {
         }
         return Finished{};
     }
+    bool CanShowWindow() override { return visible; }
+    void CatchFatal(FatalHandler handler) override { fatal = handler; }
     bool FileExists(const Text& path) override { return path.find(u"Gone") == Text::npos; }
-    bool ClaimRun() override { return !anotherRun; }
-    void OpenLog(const Text& path) override { Log(u"OpenLog " + path); }
+    RunMark ClaimRun() override { return mark; }
+    void OpenLog(const Text& path) override {
+        Log(u"OpenLog " + path);
+        logOpen = true;
+    }
     void WriteLog(const Text& text) override {
+        if (!logOpen) throw Failure{6, u"No log"};
         Check(u"Write");
         logFile += text;
     }
@@ -160,17 +188,19 @@ TEST(RunRegistration, CopiesLaunchesCountsAndReports) {
 }
 
 // What may land in the system folder: what the source is and what the system folder holds.
-TEST(DecidePlacement, NeverADowngradeANeedlessRewriteOrANonControl) {
+TEST(DecidePlacement, NeverADowngradeAnUnversionedFileANeedlessRewriteOrANonControl) {
     const std::optional<std::uint64_t> none, v1 = 0x0001000200030004, v2 = *v1 + 1;
     const Placement copy = Placement::kCopy, keepNewer = Placement::kKeepNewer,
-                    keepSame = Placement::kKeepIdentical, refuse = Placement::kRefuse;
+                    keepVersioned = Placement::kKeepVersioned, keepSame = Placement::kKeepIdentical,
+                    refuse = Placement::kRefuse;
     // The source is a control, its version, the copy's version there, the same bytes: what is done.
     const std::pair<CopyFacts, Placement> rows[] = {
-        {{true, v1, none, false}, copy},  {{false, none, none, false}, refuse},
-        {{false, v1, v2, false}, refuse}, {{true, v1, v2, false}, keepNewer},
-        {{true, v2, v1, false}, copy},    {{true, v1, v1, true}, keepSame},
-        {{true, v1, v1, false}, copy},    {{true, none, v2, false}, copy},
-        {{true, v1, none, false}, copy},  {{true, none, none, true}, keepSame},
+        {{true, v1, none, false}, copy},   {{false, none, none, false}, refuse},
+        {{false, v1, v2, false}, refuse},  {{true, v1, v2, false}, keepNewer},
+        {{true, v2, v1, false}, copy},     {{true, v1, v1, true}, keepSame},
+        {{true, v1, v1, false}, copy},     {{true, none, v2, false}, keepVersioned},
+        {{true, v1, none, false}, copy},   {{true, none, none, true}, keepSame},
+        {{true, none, none, false}, copy},
     };
     for (const auto& [facts, placement] : rows) {
         EXPECT_EQ(DecidePlacement(facts), placement)
@@ -199,24 +229,44 @@ TEST(ResolveSystemFolder, AddsTheSuffixByWhetherOsIsSet) {
     }
 }
 
+// What the command line asks for, and whether a window could be seen at all (not in session 0,
+// not on a hidden window station): a window nobody sees would wait for ever.
 TEST(ParseCommandLine, KnowsExactlyItsSwitches) {
     const RunMode window = RunMode::kWindow, install = RunMode::kInstall,
                   uninstall = RunMode::kUninstall, bad = RunMode::kBadCommandLine;
-    const std::tuple<Text, RunMode, Text> rows[] = {
+    const std::tuple<Text, bool, RunMode, Text> rows[] = {
         // clang-format off
-        {u"", window, u""}, {u"leggimi.txt -s", window, u""}, {u"/S", install, u""},
-        {u" /s\t/u", uninstall, u""}, {u"/u /log=C:\\x.log", uninstall, u"C:\\x.log"},
-        {u"/LOG=\"C:\\a b\\x.log\" /S", install, u"C:\\a b\\x.log"},
-        {u"\"/Log=C:\\a b.log\" /S", install, u"C:\\a b.log"}, {u"/S /S", bad, u""},
-        {u"/S/U", bad, u""}, {u"/S /LOG=", bad, u""}, {u"/LOG=x", bad, u""},
-        {u"/S /LOG=C:\\a b.log", bad, u""}, {u"/S /Q", bad, u""},
+        {u"", true, window, u""}, {u"leggimi.txt \u2013S", true, window, u""},
+        {u"", false, bad, u""}, {u"leggimi.txt \u2013S", false, bad, u""},
+        {u"/S", false, install, u""}, {u"-s", true, install, u""},
+        {u" /s\t-U", true, uninstall, u""}, {u"/u /log=C:\\x.log", true, uninstall, u"C:\\x.log"},
+        {u"-LOG=\"C:\\a b\\x.log\" /S", true, install, u"C:\\a b\\x.log"},
+        {u"\"/Log=C:\\a b.log\" /S", true, install, u"C:\\a b.log"}, {u"/S -S", true, bad, u""},
+        {u"/S/U", true, bad, u""}, {u"/S /LOG=", true, bad, u""}, {u"/LOG=x", true, bad, u""},
+        {u"/S /LOG=C:\\a b.log", true, bad, u""}, {u"/S /Q", true, bad, u""},
+        {u"/S \u2013U", true, bad, u""}, {u"/S -", true, bad, u""},
         // clang-format on
     };
-    for (const auto& [arguments, mode, log] : rows) {
-        const Switches switches = ParseCommandLine(arguments);
+    for (const auto& [arguments, visible, mode, log] : rows) {
+        const Switches switches = ParseCommandLine(arguments, visible);
         EXPECT_EQ(switches.mode, mode) << std::string(arguments.begin(), arguments.end());
         EXPECT_EQ(switches.logPath, log);
     }
+}
+
+// A deployment system may hand the log's path over with its variables unexpanded.
+TEST(ExpandVariables, ReplacesSetVariablesAndKeepsTheRest) {
+    Fake fake;
+    fake.environment = {{u"ProgramData", u"C:\\P"}, {u"windir", u"C:\\W"}};
+    const std::pair<Text, Text> rows[] = {
+        {u"%ProgramData%\\x.log", u"C:\\P\\x.log"},
+        {u"%windir%%ProgramData%", u"C:\\WC:\\P"},
+        {u"%UNSET%\\%windir%", u"%UNSET%\\C:\\W"},
+        {u"100%\\%windir", u"100%\\%windir"},
+        {u"%%windir%", u"%C:\\W"},
+        {u"C:\\x.log", u"C:\\x.log"},
+    };
+    for (const auto& [path, expanded] : rows) EXPECT_EQ(ExpandVariables(fake, path), expanded);
 }
 
 // Unattended runs: every entry of the listing, regsvr32 waited for, the exit code and the log.
@@ -233,6 +283,8 @@ TEST(RunUnattended, InstallsOrUninstallsEveryEntryAndLogsIt) {
         std::vector<std::pair<Text, Failure>> failures;
         int exitCode;
         Text log;  // after the first line
+        RunMark mark;
+        Text fatalAt;  // the call at which a fault ends the program
     } rows[] = {
         // clang-format off
         {"install: placed as by the window, then waited for", RunMode::kInstall, six,
@@ -245,29 +297,60 @@ TEST(RunUnattended, InstallsOrUninstallsEveryEntryAndLogsIt) {
          u"Testo.ocx: non \u00e8 un controllo a 32 bit, non copiato (errore 193: C:\\App\\OCX\\Testo.ocx is 193)\r\n"
          u"Rotto.ocx: copia non riuscita (errore 32: In uso); regsvr32 0 (registrato)\r\n"
          u"Lento.ocx: copiato; regsvr32 ancora in esecuzione dopo 120 s: terminato\r\n"
-         u"Totale 6, riusciti 2, non riusciti 4; codice di uscita 1603\r\n"},
+         u"Totale 6, riusciti 2, non riusciti 4; codice di uscita 1603\r\n", RunMark::kTaken, u""},
+
         {"install: all registered", RunMode::kInstall, {u"Ok.ocx"}, {}, kExitSuccess,
          u"Ok.ocx: copiato; regsvr32 0 (registrato)\r\nTotale 1, riusciti 1, non riusciti 0; "
-         u"codice di uscita 0\r\n"},
+         u"codice di uscita 0\r\n", RunMark::kTaken, u""},
+
         {"uninstall: the files stay; one without a copy is skipped", RunMode::kUninstall,
          {u"Ok.ocx", u"Gone.ocx", u"Crash.ocx"}, {{u"Run regsvr32 /u /s \"C:\\W\\SYSTEM32\\Ok", {2, u"No"}}},
          kExitFailed,
          u"Ok.ocx: regsvr32 non avviato (errore 2: No)\r\n"
          u"Gone.ocx: nessuna copia nella cartella di sistema, saltato\r\n"
          u"Crash.ocx: regsvr32 -1073741819 (codice sconosciuto)\r\n"
-         u"Totale 3, riusciti 1, non riusciti 2; codice di uscita 1603\r\n"},
+         u"Totale 3, riusciti 1, non riusciti 2; codice di uscita 1603\r\n", RunMark::kTaken, u""},
+
         {"nothing to install", RunMode::kInstall, {}, {}, kExitFailed,
-         u"Nessun file .ocx in C:\\App\\OCX; codice di uscita 1603\r\n"},
+         u"Nessun file .ocx in C:\\App\\OCX; codice di uscita 1603\r\n", RunMark::kTaken, u""},
+
         {"more than the window can list", RunMode::kInstall, std::vector<Text>(32768, u"e.ocx"), {},
-         kExitFailed, u"Pi\u00f9 di 32767 file .ocx nella cartella OCX: nessuno installato; codice di uscita 1603\r\n"},
+         kExitFailed, u"Pi\u00f9 di 32767 file .ocx nella cartella OCX: nessuno installato; codice di uscita 1603\r\n", RunMark::kTaken, u""},
+
+        {"Windows' error 6 is no overflow", RunMode::kInstall, six, {{u"ListFirst", {6, u"Handle"}}},
+         kExitFailed, u"Errore imprevisto (errore 6: Handle); codice di uscita 1603\r\n", RunMark::kTaken, u""},
+
+        {"install: a file without a version never replaces one with", RunMode::kInstall, {u"Senza.ocx"},
+         {}, kExitSuccess,
+         u"Senza.ocx: lasciata la copia presente, che ha una versione (1.2.3.4) mentre il nuovo file "
+         u"non ne ha; regsvr32 0 (registrato)\r\nTotale 1, riusciti 1, non riusciti 0; codice di uscita 0\r\n", RunMark::kTaken, u""},
+
+        {"a regsvr32 that cannot be ended stops the run", RunMode::kInstall, {u"Fermo.ocx", u"Ok.ocx"}, {},
+         kExitFailed,
+         u"Fermo.ocx: copiato; regsvr32 ancora in esecuzione dopo 120 s, e non si \u00e8 potuto terminare\r\n"
+         u"Installazione interrotta: nessun altro regsvr32 pu\u00f2 partire accanto a uno che non "
+         u"termina; codice di uscita 1603\r\n", RunMark::kTaken, u""},
+
         {"another run", RunMode::kInstall, six, {}, kExitAnotherRun,
-         u"Un'altra installazione di Orvandi \u00e8 in corso; codice di uscita 1618\r\n"},
+         u"Un'altra installazione di Orvandi \u00e8 in corso; codice di uscita 1618\r\n", RunMark::kAnotherRun, u""},
+
+        {"a mark held by something else: the run goes on", RunMode::kInstall, {u"Ok.ocx"}, {}, kExitSuccess,
+         u"Il segnale di installazione in corso \u00e8 occupato da un altro programma, che non \u00e8 Orvandi: "
+         u"si prosegue\r\nOk.ocx: copiato; regsvr32 0 (registrato)\r\nTotale 1, riusciti 1, non riusciti 0; "
+         u"codice di uscita 0\r\n", RunMark::kHeldByOther, u""},
+
         {"an unexpected failure", RunMode::kInstall, six, {{u"ListFirst", {5, u"Negato"}}}, kExitFailed,
-         u"Errore imprevisto (errore 5: Negato); codice di uscita 1603\r\n"},
-        {"a bad command line: nothing done", RunMode::kBadCommandLine, six, {}, kExitBadCommandLine, u""},
-        {"a log that cannot be opened: nothing done", RunMode::kInstall, six, {{u"OpenLog", {5, u"No"}}},
-         kExitFailed, u""},
-        {"a log that fails", RunMode::kInstall, six, {{u"Write", {112, u"Pieno"}}}, kExitFailed, u""},
+         u"Errore imprevisto (errore 5: Negato); codice di uscita 1603\r\n", RunMark::kTaken, u""},
+
+        {"a fault that ends the program", RunMode::kInstall, six, {}, kExitFailed,
+         u"Errore imprevisto (eccezione 0xC0000006); codice di uscita 1603\r\n", RunMark::kTaken, u"ListFirst"},
+
+        {"a bad command line: nothing done", RunMode::kBadCommandLine, six, {}, kExitBadCommandLine, u"", RunMark::kTaken, u""},
+
+        {"a log that cannot be opened, or is refused: nothing done", RunMode::kInstall, six,
+         {{u"OpenLog", {5, u"No"}}}, kExitLogFailed, u"", RunMark::kTaken, u""},
+
+        {"a log that fails", RunMode::kInstall, six, {{u"Write", {112, u"Pieno"}}}, kExitFailed, u"", RunMark::kTaken, u""},
         // clang-format on
     };
     for (const auto& row : rows) {
@@ -276,18 +359,24 @@ TEST(RunUnattended, InstallsOrUninstallsEveryEntryAndLogsIt) {
         fake.environment = {{u"OS", u"Windows_NT"}, {u"windir", u"C:\\W"}};
         fake.listing = row.listing;
         fake.failures = row.failures;
-        fake.anotherRun = row.exitCode == kExitAnotherRun;
+        fake.mark = row.mark;
+        fake.fatalAt = row.fatalAt;
         fake.facts[u"C:\\App\\OCX\\Nuovo.ocx"] = {true, 0x000600011DB04001, 0x000600011DB15DC0,
                                                   false};
         fake.facts[u"C:\\App\\OCX\\Uguale.ocx"] = {true, {}, {}, true};
         fake.facts[u"C:\\App\\OCX\\Testo.ocx"] = {false, {}, {}, false};
-        fake.finished[u"Uguale"] = {true, 5};
-        fake.finished[u"Lento"] = {false, 1};
-        fake.finished[u"Crash"] = {true, 0xC0000005};
-        const Switches switches{row.mode, u"C:\\x.log"};
-        EXPECT_EQ(RunUnattended(fake, switches, u"ARGS", u"1.00"), row.exitCode);
-        EXPECT_EQ(fake.logFile, row.log.empty() ? Text() : head + row.log);
+        fake.facts[u"C:\\App\\OCX\\Senza.ocx"] = {true, {}, 0x0001000200030004, false};
+        fake.finished[u"Uguale"] = {Ending::kExited, 5};
+        fake.finished[u"Lento"] = {Ending::kEndedAtTimeout, 1};
+        fake.finished[u"Fermo"] = {Ending::kWouldNotEnd, 1};
+        fake.finished[u"Crash"] = {Ending::kExited, 0xC0000005};
+        const Switches switches{row.mode, u"%windir%\\x.log"};
+        const int exitCode = RunUnattended(fake, switches, u"ARGS", u"1.00");
+        EXPECT_EQ(fake.ended.value_or(exitCode), row.exitCode);
+        EXPECT_EQ(fake.ended ? fake.logAtEnd : fake.logFile,
+                  row.log.empty() ? Text() : head + row.log);
         EXPECT_EQ(fake.log.find(u"Pointer"), Text::npos) << "no pointer, no message";
+        EXPECT_EQ(fake.log.find(u"OpenLog C:\\W\\x.log\n") == 0, row.mode != RunMode::kBadCommandLine);
         const Text ok = u"Run regsvr32 " + Text(row.mode == RunMode::kUninstall ? u"/u " : u"") +
                         u"/s \"C:\\W\\SYSTEM32\\Ok.ocx\" 120000\n";
         EXPECT_EQ(fake.log.find(ok) != Text::npos, row.log.find(u"Ok.ocx") != Text::npos);

@@ -1,6 +1,8 @@
 // The Win32 platform on real files, in a folder of each test's own under the temporary folder.
 #include <windows.h>
 
+#include <sddl.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -10,6 +12,7 @@
 #include <set>
 #include <tuple>
 
+#include "platform/files_win.h"
 #include "platform/platform_win.h"
 
 namespace orvandi {
@@ -83,52 +86,78 @@ TEST_F(Win32PlatformTest, ListsThePlainFilesWhoseLongNameMatches) {
     }
 }
 
-// The copy goes through a temporary file beside the destination, which is then moved over it:
-// the destination is the old file or the whole new one, and no temporary is ever left.
-TEST_F(Win32PlatformTest, CopyFileReplacesTheDestinationWholeOrNotAtAll) {
+// The copy is written from the source's own opening into a temporary file beside the destination,
+// which then takes its name: the destination is the old file or the whole new one. Only the data
+// goes, with the source's last-write time and never read-only. No temporary file is left, and one
+// that a run cut short left behind goes with the next copy into that folder.
+TEST_F(Win32PlatformTest, CopiesTheDataWholeOrNotAtAll) {
     const std::string fresh(300000, 'n');
+    Write(folder / L"~orvandi-cut-short.tmp", "left behind");
     const struct {
         bool source, held;  // the source exists; the destination is open without sharing
         std::int32_t failure;
     } rows[] = {
         {true, false, 0}, {false, false, ERROR_FILE_NOT_FOUND}, {true, true, ERROR_ACCESS_DENIED}};
+    const FILETIME old2001{0x5B5A4000, 0x01C0F0F1};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.failure);
+        SetFileAttributesW((folder / L"new.ocx").c_str(), FILE_ATTRIBUTE_NORMAL);
         fs::remove(folder / L"new.ocx");
-        if (row.source) Write(folder / L"new.ocx", fresh);
+        if (row.source) {
+            Write(folder / L"new.ocx", fresh);
+            const FileHandle source(CreateFileW((folder / L"new.ocx").c_str(),
+                                                FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0,
+                                                nullptr));
+            SetFileTime(source.get(), nullptr, nullptr, &old2001);
+            SetFileAttributesW((folder / L"new.ocx").c_str(), FILE_ATTRIBUTE_READONLY);
+        }
         Write(folder / L"old.ocx", "old");
         FileHandle held(row.held ? CreateFileW((folder / L"old.ocx").c_str(), GENERIC_READ, 0,
                                                nullptr, OPEN_EXISTING, 0, nullptr)
                                  : nullptr);
-        EXPECT_EQ(
-            Raised([&] { platform.CopyFile(T(folder / L"new.ocx"), T(folder / L"old.ocx")); }),
-            row.failure);
+        EXPECT_EQ(Raised([&] {
+                      platform.OpenSource(T(folder / L"new.ocx"))->CopyTo(T(folder / L"old.ocx"));
+                  }),
+                  row.failure);
         held.reset();
         EXPECT_TRUE(Bytes(folder / L"old.ocx") == (row.failure ? "old" : fresh));
         EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), row.source ? 2 : 1);
+        if (row.failure) continue;
+        WIN32_FILE_ATTRIBUTE_DATA copy;
+        GetFileAttributesExW((folder / L"old.ocx").c_str(), GetFileExInfoStandard, &copy);
+        EXPECT_FALSE(copy.dwFileAttributes & FILE_ATTRIBUTE_READONLY);
+        EXPECT_EQ(CompareFileTime(&copy.ftLastWriteTime, &old2001), 0);
     }
+}
+
+// The source stays open with read sharing only, so nobody can change it between its checks and
+// its copy; a source that ends before its size (cut short on a share while it is copied) or that
+// cannot be read fails the copy with Windows' number, never a short copy.
+TEST_F(Win32PlatformTest, TheFileInspectedIsTheFileCopied) {
+    Write(folder / L"source.ocx", std::string(100000, 's'));
+    const std::unique_ptr<SourceFile> open = platform.OpenSource(T(folder / L"source.ocx"));
+    EXPECT_FALSE(FileHandle(CreateFileW((folder / L"source.ocx").c_str(), GENERIC_WRITE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                        0, nullptr)));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+
+    const FileHandle from(CreateFileW((folder / L"source.ocx").c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    const FileHandle unreadable(CreateFileW((folder / L"source.ocx").c_str(), FILE_READ_ATTRIBUTES,
+                                            FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    const FileHandle to(CreateFileW((folder / L"copy.ocx").c_str(), GENERIC_WRITE, 0, nullptr,
+                                    CREATE_ALWAYS, 0, nullptr));
+    EXPECT_EQ(Raised([&] { CopyData(from.get(), to.get(), 200000); }), ERROR_HANDLE_EOF);
+    EXPECT_EQ(Raised([&] { CopyData(unreadable.get(), to.get(), 10); }), ERROR_ACCESS_DENIED);
 }
 
 // What decides a copy, read from real files: whether a file is a 32-bit control, then the
 // versions of the sample control's two builds and whether two files hold the same bytes.
-TEST_F(Win32PlatformTest, InspectCopyReadsWhatTheCopyRulesNeed) {
+TEST_F(Win32PlatformTest, InspectReadsWhatTheCopyRulesNeed) {
     const auto inspect = [&](const wchar_t* source, const wchar_t* destination) {
-        return platform.InspectCopy(T(folder / source), T(folder / destination));
+        return platform.OpenSource(T(folder / source))->Inspect(T(folder / destination));
     };
-    const std::string older = Bytes(SAMPLE_OCX);
-    // The same DLL with headers that say x86-64, or a program rather than a DLL.
-    const std::size_t pe = *reinterpret_cast<const std::uint32_t*>(&older[0x3c]);
-    std::string wide = older, program = older;
-    wide.replace(pe + 4, 2, "\x64\x86");
-    program[pe + 23] &= ~0x20;
-    for (const auto& [bytes, control] : std::initializer_list<std::pair<std::string, bool>>{
-             {older, true},
-             {Bytes(NEWER_OCX), true},
-             {"MZ plain text", false},
-             {wide, false},
-             {program, false},
-             {older.substr(0, older.size() / 2), false},
-             {"", false}}) {
+    for (const auto& [bytes, control] : {std::pair{Bytes(SAMPLE_OCX), true}, {"MZ text", false}}) {
         Write(folder / L"kind.ocx", bytes);
         EXPECT_EQ(inspect(L"kind.ocx", L"none.ocx").sourceIsControl, control) << bytes.size();
     }
@@ -160,38 +189,125 @@ TEST_F(Win32PlatformTest, InspectCopyReadsWhatTheCopyRulesNeed) {
     EXPECT_EQ(Raised([&] { inspect(L"none.ocx", L"older.ocx"); }), ERROR_FILE_NOT_FOUND);
 }
 
-// The program named first is looked for in the system folders, then in the absolute PATH folders
-// (a planted regsvr32.exe is never run: see the end-to-end test). Waited for, it gives its exit
-// code, or past the time allowed it is ended at once ("Lento" takes 3 s to register).
-TEST_F(Win32PlatformTest, StartsProgramsFromTheSystemFoldersOrPathAndWaitsForThem) {
+// Programs come from the system folder only: never from PATH (nor the program's own folder: see
+// the end-to-end test). Waited for, a program gives its exit code; past the time allowed it is
+// ended at once with all it started ("Lento" takes 3 s to register; "Figlio" starts a program
+// and records its id, then waits).
+TEST_F(Win32PlatformTest, StartsProgramsFromTheSystemFolderAndEndsThemWithAllTheyStarted) {
     wchar_t system[MAX_PATH];
     fs::remove(folder / L"orvandi-cmd.exe");  // TearDown may not remove it while it still runs
     fs::copy_file(
         fs::path(std::wstring(system, GetSystemDirectoryW(system, MAX_PATH))) / L"cmd.exe",
         folder / L"orvandi-cmd.exe");
     fs::copy_file(SAMPLE_OCX, folder / L"Lento.ocx");
+    fs::copy_file(SAMPLE_OCX, folder / L"Figlio.ocx");
     const Text path = platform.GetEnvironment(u"PATH");
     SetEnvironmentVariableW(L"PATH", (L".;" + folder.wstring()).c_str());
-    const Finished exited = platform.RunAndWait(u"orvandi-cmd /c exit 5", 60000);
-    EXPECT_TRUE(exited.inTime && exited.exitCode == 5) << exited.exitCode;
-    EXPECT_EQ(Raised([&] { platform.Launch(u"orvandi-none /s x.ocx", 2); }), ERROR_FILE_NOT_FOUND);
-    const DWORD start = GetTickCount();
-    EXPECT_FALSE(
-        platform.RunAndWait(u"regsvr32 /s \"" + T(folder / L"Lento.ocx") + u"\"", 500).inTime);
-    EXPECT_LT(GetTickCount() - start, 2000u) << "waited for it to end by itself";
+    EXPECT_EQ(Raised([&] { platform.RunAndWait(u"orvandi-cmd /c exit 5", 60000); }),
+              ERROR_FILE_NOT_FOUND);
     SetEnvironmentVariableW(L"PATH", reinterpret_cast<const wchar_t*>(path.c_str()));
+    const Finished exited = platform.RunAndWait(u"cmd /c exit 5", 60000);
+    EXPECT_TRUE(exited.ending == Ending::kExited && exited.exitCode == 5) << exited.exitCode;
+    EXPECT_EQ(Raised([&] { platform.Launch(u"orvandi-none /s x.ocx", 2); }), ERROR_FILE_NOT_FOUND);
+
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(platform.RunAndWait(u"regsvr32 /s \"" + T(folder / L"Lento.ocx") + u"\"", 500).ending,
+              Ending::kEndedAtTimeout);
+    EXPECT_LT(GetTickCount() - start, 2000u) << "waited for it to end by itself";
+
+    EXPECT_EQ(
+        platform.RunAndWait(u"regsvr32 /s \"" + T(folder / L"Figlio.ocx") + u"\"", 6000).ending,
+        Ending::kEndedAtTimeout);
+    DWORD child = 0, size = sizeof child;
+    ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, L"Software\\OrvandiSamples\\Figlio.ocx", L"Child",
+                           RRF_RT_REG_DWORD, nullptr, &child, &size),
+              ERROR_SUCCESS);
+    const KernelHandle started(OpenProcess(SYNCHRONIZE, FALSE, child));
+    EXPECT_TRUE(!started || WaitForSingleObject(started.get(), 10000) == WAIT_OBJECT_0)
+        << "what the registration started still runs";
 }
 
-// A log is appended to, in UTF-8 (one unattended run at a time: see the end-to-end test).
-TEST_F(Win32PlatformTest, LogsAreAppendedInUtf8) {
+// A log is appended to, in UTF-8 (one unattended run at a time: see the end-to-end test). Where
+// anyone may create files, its name may have been taken first: a folder, a link to elsewhere or a
+// second name of another file are refused, and left as they were.
+TEST_F(Win32PlatformTest, LogsAreAppendedInUtf8ToAPlainFileOnly) {
     for (const Text line : {u"\u00e0\r\n", u"b"}) {
         Win32Platform run;
         run.OpenLog(T(folder / L"a.log"));
         run.WriteLog(line);
     }
     EXPECT_EQ(Bytes(folder / L"a.log"), "\xEF\xBB\xBF\xC3\xA0\r\nb");
-    EXPECT_EQ(Raised([&] { platform.OpenLog(T(folder / L"none" / L"a.log")); }),
-              ERROR_PATH_NOT_FOUND);
+    fs::create_directory(folder / L"folder.log");
+    ASSERT_TRUE(
+        CreateHardLinkW((folder / L"second.log").c_str(), (folder / L"a.log").c_str(), nullptr));
+    const std::pair<const wchar_t*, std::int32_t> rows[] = {
+        {L"none\\a.log", ERROR_PATH_NOT_FOUND},
+        {L"folder.log", ERROR_ACCESS_DENIED},
+        {L"second.log", ERROR_CANT_ACCESS_FILE},
+    };
+    for (const auto& [name, failure] : rows) {
+        EXPECT_EQ(Raised([&] { Win32Platform().OpenLog(T(folder / name)); }), failure)
+            << fs::path(name).string();
+    }
+    EXPECT_EQ(Bytes(folder / L"a.log"), "\xEF\xBB\xBF\xC3\xA0\r\nb");
+}
+
+// Only a mutex that an administrator's run of this program made counts as another run. Anyone
+// may create an object of its name first: an event, a mutex of their own, one that refuses
+// everyone. (Every process is an administrator under Wine: a standard user's object is one owned
+// by the Users group.)
+TEST_F(Win32PlatformTest, TheRunMarkIsARunsOwnOnly) {
+    const auto squat = [](const wchar_t* kind, const wchar_t* security) {
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        ConvertStringSecurityDescriptorToSecurityDescriptorW(security, SDDL_REVISION_1, &descriptor,
+                                                             nullptr);
+        SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+        const wchar_t* name = L"Global\\Orvandi.UnattendedRun";
+        KernelHandle object(kind[0] == L'e' ? CreateEventW(&attributes, TRUE, FALSE, name)
+                                            : CreateMutexW(&attributes, FALSE, name));
+        LocalFree(descriptor);
+        return object;
+    };
+    {
+        Win32Platform run;
+        EXPECT_EQ(run.ClaimRun(), RunMark::kTaken);
+        EXPECT_EQ(Win32Platform().ClaimRun(), RunMark::kAnotherRun);
+    }
+    const std::tuple<const wchar_t*, const wchar_t*, RunMark> rows[] = {
+        {L"event", L"O:BUD:(A;;GA;;;WD)", RunMark::kHeldByOther},
+        {L"mutex", L"O:BUD:", RunMark::kHeldByOther},
+        {L"mutex", L"O:BUD:(A;;GA;;;WD)", RunMark::kHeldByOther},
+        {L"mutex", L"O:BAD:(A;;GA;;;WD)", RunMark::kAnotherRun},
+    };
+    for (const auto& [kind, security, mark] : rows) {
+        const KernelHandle squatter = squat(kind, security);
+        ASSERT_TRUE(squatter) << fs::path(security).string();
+        EXPECT_EQ(Win32Platform().ClaimRun(), mark)
+            << fs::path(kind).string() << " " << fs::path(security).string();
+    }
+}
+
+// A fault that would end an unattended run ends it with the run's own exit code, after its
+// handler has written what it could (fatal_child.cpp): an in-page error (what a program started
+// from a share meets when the network drops), terminate, abort.
+TEST_F(Win32PlatformTest, AFaultEndsTheRunWithItsOwnExitCode) {
+    for (const auto& [fault, logged] : {std::pair{L"in-page", "eccezione 0xC0000006\n"},
+                                        {L"terminate", "terminate\n"},
+                                        {L"abort", "abort\n"}}) {
+        const fs::path log = folder / (std::wstring(fault) + L".log");
+        std::wstring line = L"fatal_child \"" + log.wstring() + L"\" " + fault;
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION started{};
+        ASSERT_TRUE(CreateProcessW(FATAL_CHILD, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                   nullptr, &startup, &started));
+        const KernelHandle process(started.hProcess), thread(started.hThread);
+        DWORD code = 0;
+        WaitForSingleObject(process.get(), 60000);
+        GetExitCodeProcess(process.get(), &code);
+        EXPECT_EQ(code, 1603u) << fs::path(fault).string();
+        EXPECT_EQ(Bytes(log), std::string("\xEF\xBB\xBF") + logged);
+    }
 }
 
 TEST_F(Win32PlatformTest, EnvironmentMessagesAndTheirFailures) {

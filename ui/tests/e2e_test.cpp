@@ -3,6 +3,8 @@
 // the sample control in its two versions and of a regsvr32.exe to plant (see CMakeLists.txt).
 #include <windows.h>
 
+#include <sddl.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -192,8 +194,9 @@ TEST(EndToEnd, OpensAFolderOfMoreThan32767FilesAfterTheOverflowMessage) {
     EXPECT_EQ(TextOf(GetDlgItem(orvandi.window, IDC_LABEL_SYSDIR)), g_label);
 }
 
-// Started by a deployment system: switches, no window, regsvr32 waited for, an exit code and a
-// log. "Guasto" fails to register and "Lento" takes 3 s (see sample_control.cpp).
+// Started by a deployment system: switches ("/" or "-"), no window, regsvr32 waited for, an exit
+// code and a log. "Guasto" fails to register, and "Lento" registers until the test lets it go
+// (see sample_control.cpp).
 TEST(EndToEnd, InstallsAndUninstallsUnattended) {
     const fs::path app = App(L"unattended", {L"Buono.ocx", L"Guasto.ocx", L"Lento.ocx"});
     const fs::path log = app / L"log e altro" / L"Orvandi.log";
@@ -202,12 +205,24 @@ TEST(EndToEnd, InstallsAndUninstallsUnattended) {
 
     EXPECT_EQ(Orvandi(app, app, L"/S /X " + logSwitch).ExitCode(), 87u);
     EXPECT_FALSE(fs::exists(log)) << "a bad command line does nothing";
+    fs::create_directories(app / L"cartella.log");
+    EXPECT_EQ(
+        Orvandi(app, app, L"/S /LOG=\"" + (app / L"cartella.log").wstring() + L"\"").ExitCode(),
+        1622u);
+    EXPECT_FALSE(fs::exists(g_wow / L"Buono.ocx")) << "copied without a log";
 
-    Orvandi install(app, app, L"/s " + logSwitch);
-    Sleep(1000);  // with "Lento" still registering
-    EXPECT_EQ(Orvandi(app, app, L"/S").ExitCode(), 1618u);
-    // Looked for all along: under emulation the program takes a while to start.
-    bool window = false;
+    const orvandi::KernelHandle registering(
+        CreateEventW(nullptr, TRUE, FALSE, L"OrvandiSamples.Registering"));
+    const orvandi::KernelHandle release(
+        CreateEventW(nullptr, TRUE, FALSE, L"OrvandiSamples.Release"));
+    Orvandi install(app, app, L"-s " + logSwitch);
+    bool window =
+        false;  // looked for all along: under emulation the program takes a while to start
+    while (WaitForSingleObject(registering.get(), 20) == WAIT_TIMEOUT) {
+        window = window || install.HasWindow();
+    }
+    EXPECT_EQ(Orvandi(app, app, L"/S").ExitCode(), 1618u) << "while Lento registers";
+    SetEvent(release.get());
     while (WaitForSingleObject(install.process.get(), 20) == WAIT_TIMEOUT) {
         window = window || install.HasWindow();
     }
@@ -222,9 +237,19 @@ TEST(EndToEnd, InstallsAndUninstallsUnattended) {
         EXPECT_NE(text.find(line), std::string::npos) << line << " in " << text;
     }
 
+    // Anyone may create an object named as the run's mark: it neither stops nor fails a run.
+    PSECURITY_DESCRIPTOR refuseAll = nullptr;
+    ConvertStringSecurityDescriptorToSecurityDescriptorW(L"O:BUD:", SDDL_REVISION_1, &refuseAll,
+                                                         nullptr);
+    SECURITY_ATTRIBUTES squatter{sizeof squatter, refuseAll, FALSE};
+    const orvandi::KernelHandle mark(
+        CreateMutexW(&squatter, FALSE, L"Global\\Orvandi.UnattendedRun"));
+    LocalFree(refuseAll);
+    ASSERT_TRUE(mark);
     fs::remove(app / L"OCX" / L"Guasto.ocx");
     fs::remove(app / L"OCX" / L"Lento.ocx");
-    EXPECT_EQ(Orvandi(app, app, L"/S").ExitCode(), 0u);
+    EXPECT_EQ(Orvandi(app, app, L"/S " + logSwitch).ExitCode(), 0u);
+    EXPECT_NE(Bytes(log).find("occupato da un altro programma"), std::string::npos);
     EXPECT_EQ(Orvandi(app, app, L"/U /S").ExitCode(), 0u);
     EXPECT_EQ(Record(L"Buono.ocx", L"Unregistered"), g_label + L"\\Buono.ocx\n");
     EXPECT_TRUE(fs::exists(g_wow / L"Buono.ocx")) << "the files stay";

@@ -2,7 +2,9 @@
 // file name>\Registered (its own path, the registering program, that one's folder and show
 // state), each unregistration one to Unregistered. A copy planted under a system DLL's name adds
 // the program that loads it to Loaded. Named "Guasto..." its registration fails; named "Lento..."
-// it takes 3 s.
+// it sets the event "OrvandiSamples.Registering" when there is one and takes 3 s, or until the
+// event "OrvandiSamples.Release" is set when there is that one; named "Figlio..." it starts a
+// program that runs for two minutes, records its process id under Child, and waits a minute.
 #include <windows.h>
 
 #include <string>
@@ -41,7 +43,35 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 extern "C" HRESULT WINAPI DllRegisterServer() {
     const std::wstring self = Path(g_module);
     if (self.find(L"\\Guasto") != std::wstring::npos) return E_FAIL;
-    if (self.find(L"\\Lento") != std::wstring::npos) Sleep(3000);
+    if (self.find(L"\\Lento") != std::wstring::npos) {
+        if (HANDLE registering =
+                OpenEventW(EVENT_MODIFY_STATE, FALSE, L"OrvandiSamples.Registering")) {
+            SetEvent(registering);
+            CloseHandle(registering);
+        }
+        if (HANDLE release = OpenEventW(SYNCHRONIZE, FALSE, L"OrvandiSamples.Release")) {
+            WaitForSingleObject(release, 60000);
+            CloseHandle(release);
+        } else {
+            Sleep(3000);
+        }
+    }
+    if (self.find(L"\\Figlio") != std::wstring::npos) {
+        STARTUPINFOW child{};
+        child.cb = sizeof child;
+        PROCESS_INFORMATION started{};
+        wchar_t line[] = L"cmd.exe /c ping -n 120 127.0.0.1";
+        if (CreateProcessW(nullptr, line, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                           nullptr, &child, &started)) {
+            const std::wstring key =
+                L"Software\\OrvandiSamples\\" + self.substr(self.rfind(L'\\') + 1);
+            RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"Child", REG_DWORD,
+                            &started.dwProcessId, sizeof started.dwProcessId);
+            CloseHandle(started.hThread);
+            CloseHandle(started.hProcess);
+        }
+        Sleep(60000);
+    }
     wchar_t folder[MAX_PATH];
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
