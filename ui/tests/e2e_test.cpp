@@ -75,11 +75,15 @@ fs::path App(const wchar_t* name, const std::vector<std::wstring>& controls) {
     return app;
 }
 
-// Orvandi.exe started from `folder` in `current`, with `arguments`. Closing its window ends it.
+// Orvandi.exe started from `folder` in `current`, with `arguments`, on a desktop of its own when
+// one is named. Closing its window ends it.
 struct Orvandi {
-    Orvandi(const fs::path& folder, const fs::path& current, const std::wstring& arguments = L"") {
+    Orvandi(const fs::path& folder, const fs::path& current, const std::wstring& arguments = L"",
+            const wchar_t* desktop = nullptr) {
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
+        std::wstring station = desktop != nullptr ? desktop : L"";
+        startup.lpDesktop = desktop != nullptr ? station.data() : nullptr;
         PROCESS_INFORMATION started{};
         std::wstring line = L"\"" + (folder / L"Orvandi.exe").wstring() + L"\" " + arguments;
         EXPECT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
@@ -205,6 +209,9 @@ TEST(EndToEnd, InstallsAndUninstallsUnattended) {
 
     EXPECT_EQ(Orvandi(app, app, L"/S /X " + logSwitch).ExitCode(), 87u);
     EXPECT_FALSE(fs::exists(log)) << "a bad command line does nothing";
+    // On a window station nobody sees (a service's, say) a window would wait for ever: the
+    // program ends at once instead. (Wine makes the station on demand.)
+    EXPECT_EQ(Orvandi(app, app, L"", L"OrvandiHidden\\Default").ExitCode(), 87u);
     fs::create_directories(app / L"cartella.log");
     EXPECT_EQ(
         Orvandi(app, app, L"/S /LOG=\"" + (app / L"cartella.log").wstring() + L"\"").ExitCode(),
