@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "core/failure.h"
 #include "core/text.h"
@@ -28,6 +29,7 @@ struct CopyFacts {
     std::optional<std::uint64_t> sourceVersion;
     std::optional<std::uint64_t> destinationVersion;
     bool sameBytes = false;  // the destination holds exactly the source's bytes
+    bool destinationExists = false;
 };
 
 // A control file opened once, and kept open with read sharing only until it is released: nobody
@@ -101,7 +103,14 @@ struct LocalTime {
     int year, month, day, hour, minute, second;
 };
 
-// What a run without a window needs besides: regsvr32 waited for, a log, one such run at a time.
+// A program that holds a file open.
+struct Holder {
+    Text name;
+    std::uint32_t processId;
+};
+
+// What a run without a window needs besides: regsvr32 waited for, a log, one such run at a time,
+// and what shared controls need: their counts, this program's record, a control in use replaced.
 class UnattendedPlatform : public Platform {
   public:
     // Whether this process can show a window to anyone: false in session 0 or on a window
@@ -122,6 +131,24 @@ class UnattendedPlatform : public Platform {
     virtual void OpenLog(const Text& path) = 0;
     virtual void WriteLog(const Text& text) = 0;
     virtual LocalTime Now() = 0;
+
+    // This program's record of the controls it installed on this PC: one text per control, named
+    // by its file name (the version installed). Nothing when there is none.
+    virtual std::optional<Text> ReadRecord(const Text& name) = 0;
+    virtual void WriteRecord(const Text& name, const Text& version) = 0;
+    virtual void RemoveRecord(const Text& name) = 0;
+    // The count of programs sharing a file, as installers keep it, by the file's path as it was
+    // written; nothing when there is none. Writing 0 removes it.
+    virtual std::optional<std::uint32_t> ReadSharedCount(const Text& path) = 0;
+    virtual void WriteSharedCount(const Text& path, std::uint32_t count) = 0;
+    // The programs that hold a file open, as far as Windows tells; nothing when it cannot.
+    virtual std::optional<std::vector<Holder>> Holders(const Text& path) = 0;
+    // Renames a file aside, in its own folder, under a new name that says what it is; answers
+    // the new path.
+    virtual Text SetAside(const Text& path) = 0;
+    virtual void Rename(const Text& from, const Text& to) = 0;
+    // Has Windows delete the file at the next restart.
+    virtual void DeleteAtRestart(const Text& path) = 0;
 };
 
 }  // namespace orvandi

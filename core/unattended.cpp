@@ -6,9 +6,8 @@
 
 #include "core/entry_list.h"
 #include "core/failure.h"
-#include "core/placement.h"
-#include "core/registration.h"
 #include "core/scan.h"
+#include "core/unattended_control.h"
 
 namespace orvandi {
 namespace {
@@ -82,108 +81,6 @@ Text Stamp(const LocalTime& t) {
                  TwoDigits(t.hour), u":", TwoDigits(t.minute), u":", TwoDigits(t.second)});
 }
 
-Text Explain(const Failure& failure) {
-    return Join({u"errore ", Decimal(failure.number), u": ", failure.description});
-}
-
-// What regsvr32's exit code means, by long practice (it is not a documented contract).
-Text Regsvr32Meaning(std::uint32_t code, bool uninstall) {
-    switch (code) {
-        case 0:
-            return uninstall ? u"registrazione tolta" : u"registrato";
-        case 1:
-            return u"argomenti non validi";
-        case 2:
-            return u"OLE non si è avviato";
-        case 3:
-            return u"il controllo, o una DLL che gli serve, non si è potuto caricare";
-        case 4:
-            return u"il controllo non ha la funzione di registrazione";
-        case 5:
-            return u"la funzione di registrazione del controllo non è riuscita";
-        default:
-            return u"codice sconosciuto";
-    }
-}
-
-// "1.2.3.4": the four 16-bit words of a file version, most significant first.
-Text VersionText(std::uint64_t version) {
-    Text text;
-    for (int shift = 48; shift >= 0; shift -= 16) {
-        text += Decimal(static_cast<std::int32_t>(version >> shift & 0xFFFF));
-        if (shift > 0) text += u'.';
-    }
-    return text;
-}
-
-Text PlacementText(const PlacementResult& placed) {
-    switch (placed.placement) {
-        case Placement::kRefuse:
-            return Join(
-                {u"non è un controllo a 32 bit, non copiato (", Explain(*placed.failure), u")"});
-        case Placement::kKeepNewer:
-            return Join({u"lasciata la copia presente, di versione più alta (",
-                         VersionText(*placed.facts.destinationVersion), u" invece di ",
-                         VersionText(*placed.facts.sourceVersion), u")"});
-        case Placement::kKeepVersioned:
-            return Join({u"lasciata la copia presente, che ha una versione (",
-                         VersionText(*placed.facts.destinationVersion),
-                         u") mentre il nuovo file non ne ha"});
-        case Placement::kKeepIdentical:
-            return u"già presente, identico";
-        case Placement::kCopy:
-            break;
-    }
-    if (!placed.failure) return u"copiato";
-    return Join({u"copia non riuscita (", Explain(*placed.failure), u")"});
-}
-
-// How one control came out.
-enum class Outcome {
-    kDone,
-    kFailed,
-    kStop,  // a regsvr32 that could not be ended still runs: nothing more may start beside it
-};
-
-// Runs regsvr32 and waits for it; tells in `line` how it ended.
-Outcome Register(UnattendedPlatform& platform, const Text& command, bool uninstall, Text& line) {
-    Finished finished;
-    try {
-        finished = platform.RunAndWait(command, kRegistrationTimeoutMs);
-    } catch (const Failure& failure) {
-        line += Join({u"regsvr32 non avviato (", Explain(failure), u")"});
-        return Outcome::kFailed;
-    }
-    if (finished.ending != Ending::kExited) {
-        const bool stuck = finished.ending == Ending::kWouldNotEnd;
-        line +=
-            Join({u"regsvr32 ancora in esecuzione dopo ", Decimal(kRegistrationTimeoutMs / 1000),
-                  stuck ? u" s, e non si è potuto terminare" : u" s: terminato"});
-        return stuck ? Outcome::kStop : Outcome::kFailed;
-    }
-    line += Join({u"regsvr32 ", Decimal(static_cast<std::int32_t>(finished.exitCode)), u" (",
-                  Regsvr32Meaning(finished.exitCode, uninstall), u")"});
-    return finished.exitCode == 0 ? Outcome::kDone : Outcome::kFailed;
-}
-
-Outcome Install(UnattendedPlatform& platform, const Text& source, const Text& copy, Text& line) {
-    const PlacementResult placed = PlaceControl(platform, source, copy);
-    line += PlacementText(placed);
-    if (placed.placement == Placement::kRefuse) return Outcome::kFailed;
-    line += u"; ";
-    const Outcome registered = Register(platform, RegistrationCommand(copy), false, line);
-    return registered == Outcome::kDone && placed.failure ? Outcome::kFailed : registered;
-}
-
-// The file stays: other programs may share it.
-Outcome Uninstall(UnattendedPlatform& platform, const Text& copy, Text& line) {
-    if (!platform.FileExists(copy)) {
-        line += u"nessuna copia nella cartella di sistema, saltato";
-        return Outcome::kDone;
-    }
-    return Register(platform, UnregistrationCommand(copy), true, line);
-}
-
 int Run(UnattendedPlatform& platform, bool uninstall, RunLog& log, const Text& arguments,
         const Text& version) {
     const Text systemFolder = ResolveSystemFolder(platform);
@@ -213,13 +110,19 @@ int Run(UnattendedPlatform& platform, bool uninstall, RunLog& log, const Text& a
     if (entries.names.empty()) {
         return log.End(Join({u"Nessun file .ocx in ", folder, u"\\OCX"}), kExitFailed);
     }
-    int failed = 0;
+    const Text windowsFolder = platform.GetEnvironment(u"windir");
+    int failed = 0, atRestart = 0;
     for (const Text& name : entries.names) {
-        const Text copy = Join({systemFolder, u"\\", name});
+        const ControlPaths paths = PathsOf(name, folder, systemFolder, windowsFolder);
         Text line = Join({name, u": "});
-        const Outcome outcome =
-            uninstall ? Uninstall(platform, copy, line)
-                      : Install(platform, Join({folder, u"\\OCX\\", name}), copy, line);
+        Outcome outcome;
+        try {
+            outcome = uninstall ? UninstallControl(platform, paths, line)
+                                : InstallControl(platform, paths, line);
+        } catch (const Failure& failure) {
+            line += Join({u"non riuscito (", Explain(failure), u")"});
+            outcome = Outcome::kFailed;
+        }
         log.Line(line);
         if (outcome == Outcome::kStop) {
             return log.End(
@@ -227,12 +130,17 @@ int Run(UnattendedPlatform& platform, bool uninstall, RunLog& log, const Text& a
                 u"uno che non termina",
                 kExitFailed);
         }
-        if (outcome == Outcome::kFailed) ++failed;
+        failed += outcome == Outcome::kFailed;
+        atRestart += outcome == Outcome::kDoneAtRestart;
     }
     const int total = static_cast<int>(entries.names.size());
-    return log.End(Join({u"Totale ", Decimal(total), u", riusciti ", Decimal(total - failed),
-                         u", non riusciti ", Decimal(failed)}),
-                   failed > 0 ? kExitFailed : kExitSuccess);
+    Text totals = Join({u"Totale ", Decimal(total), u", riusciti ", Decimal(total - failed),
+                        u", non riusciti ", Decimal(failed)});
+    if (atRestart > 0) {
+        totals += Join({u", da completare al riavvio ", Decimal(atRestart)});
+    }
+    // A failure wins over a restart: the deployment must be seen to have failed.
+    return log.End(totals, failed > 0 ? kExitFailed : atRestart > 0 ? kExitRestart : kExitSuccess);
 }
 
 // Whatever ends the program by a fault of its own ends it with 1603, said in the log when there

@@ -31,6 +31,7 @@ inline constexpr int kExitBadCommandLine = 87;  // ERROR_INVALID_PARAMETER
 inline constexpr int kExitFailed = 1603;        // ERROR_INSTALL_FAILURE
 inline constexpr int kExitAnotherRun = 1618;    // ERROR_INSTALL_ALREADY_RUNNING
 inline constexpr int kExitLogFailed = 1622;     // ERROR_INSTALL_LOG_FAILURE
+inline constexpr int kExitRestart = 3010;       // ERROR_SUCCESS_REBOOT_REQUIRED
 
 // How long one regsvr32 may take before it is ended and its entry fails.
 inline constexpr std::uint32_t kRegistrationTimeoutMs = 120000;

@@ -79,13 +79,15 @@ bool SetDisposition(HANDLE file, bool deleteOnClose) {
     return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
 }
 
+// The folders cleaned of leftovers so far.
+std::vector<Text> g_cleaned;
+
 // Removes what a run that was cut short left behind (between keeping its temporary file and
 // putting it in place), once per folder and program. A temporary file another run is still
 // writing cannot be opened to be deleted, and stays.
 void RemoveLeftovers(const Text& folder) {
-    static std::vector<Text> cleaned;
-    if (std::find(cleaned.begin(), cleaned.end(), folder) != cleaned.end()) return;
-    cleaned.push_back(folder);
+    if (std::find(g_cleaned.begin(), g_cleaned.end(), folder) != g_cleaned.end()) return;
+    g_cleaned.push_back(folder);
     WIN32_FIND_DATAW found;
     const FindHandle listing(
         FindFirstFileW(Wide(Join({folder, kTemporaryPrefix, u"*", kTemporarySuffix})), &found));
@@ -98,15 +100,20 @@ void RemoveLeftovers(const Text& folder) {
     }
 }
 
+DWORD g_names = GetTickCount();
+
+// A name part no other name made by this program has: its process id and a count.
+Text Unique() {
+    wchar_t unique[24];
+    wsprintfW(unique, L"%08lx-%08lx", GetCurrentProcessId(), ++g_names);
+    return FromWide(unique, wcslen(unique));
+}
+
 // A new temporary file in `folder`, open for writing and marked for deletion: it goes when it is
 // closed, even by the end of a program that crashed, unless the mark is taken off first.
 FileHandle CreateTemporary(const Text& folder) {
-    static DWORD counter = GetTickCount();
     for (;;) {
-        wchar_t unique[24];
-        wsprintfW(unique, L"%08lx-%08lx", GetCurrentProcessId(), ++counter);
-        const Text path =
-            Join({folder, kTemporaryPrefix, FromWide(unique, wcslen(unique)), kTemporarySuffix});
+        const Text path = Join({folder, kTemporaryPrefix, Unique(), kTemporarySuffix});
         FileHandle file(CreateFileW(Wide(path), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
                                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) {
@@ -126,6 +133,7 @@ class Win32Source : public SourceFile {
         HandleBytes bytes(file_.get());
         PeImage image(bytes);
         CopyFacts facts;
+        facts.destinationExists = IsFile(destination);
         facts.sourceIsControl = image.IsWholeI386Dll();
         facts.sourceVersion = image.FileVersion();
         if (const FileHandle there = OpenToRead(destination)) {
@@ -202,5 +210,37 @@ std::unique_ptr<SourceFile> Win32Platform::OpenSource(const Text& path) {
 }
 
 bool Win32Platform::FileExists(const Text& path) { return IsFile(path); }
+
+// "Calendario.ocx.orvandi-in-uso-<unique>": what the file is and why it is there; never over
+// another file.
+Text Win32Platform::SetAside(const Text& path) {
+    for (;;) {
+        const Text aside = Join({path, u".orvandi-in-uso-", Unique()});
+        if (MoveFileExW(Wide(path), Wide(aside), 0)) return aside;
+        if (GetLastError() != ERROR_ALREADY_EXISTS) throw LastFailure();
+    }
+}
+
+void Win32Platform::Rename(const Text& from, const Text& to) {
+    if (!MoveFileExW(Wide(from), Wide(to), 0)) throw LastFailure();
+}
+
+// The deletion is done at boot by Windows' session manager, which knows nothing of how a 32-bit
+// program sees the system folder: it gets the file's real path, read from an open handle
+// (SysWOW64 where this program sees System32 on 64-bit Windows).
+void Win32Platform::DeleteAtRestart(const Text& path) {
+    const FileHandle file(CreateFileW(Wide(path), FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr));
+    Text real = file ? Grow([&file](wchar_t* buffer, DWORD size) {
+        return GetFinalPathNameByHandleW(file.get(), buffer, size, VOLUME_NAME_DOS);
+    })
+                     : Text();
+    if (real.empty()) throw LastFailure();
+    if (real.compare(0, 4, u"\\\\?\\") == 0 && real.size() > 5 && real[5] == u':') {
+        real.erase(0, 4);  // "\\?\C:\..." as "C:\..."
+    }
+    if (!MoveFileExW(Wide(real), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) throw LastFailure();
+}
 
 }  // namespace orvandi

@@ -1,6 +1,7 @@
 // Owners of Win32 handles, in the manner of WIL's unique_any: each kind of handle has one small
 // non-copyable, movable type that releases it when the owner goes out of scope or is reset. This
-// is the only place that closes file, search, process and thread handles and frees modules.
+// is the only place that closes file, search, process, thread and registry handles and frees
+// modules.
 #pragma once
 
 #include <windows.h>
@@ -73,6 +74,13 @@ struct Library {
     static void Close(Value h) { ::FreeLibrary(h); }
 };
 
+struct Key {
+    using Value = HKEY;
+    static Value Empty() { return nullptr; }
+    static bool Owns(Value h) { return h != nullptr; }
+    static void Close(Value h) { ::RegCloseKey(h); }
+};
+
 struct Font {
     using Value = HFONT;
     static Value Empty() { return nullptr; }
@@ -94,6 +102,7 @@ using FileHandle = UniqueHandle<handle_traits::File>;
 using FindHandle = UniqueHandle<handle_traits::Find>;
 using KernelHandle = UniqueHandle<handle_traits::Kernel>;  // processes and threads
 using Library = UniqueHandle<handle_traits::Library>;
+using KeyHandle = UniqueHandle<handle_traits::Key>;
 using Font = UniqueHandle<handle_traits::Font>;
 using MemoryDc = UniqueHandle<handle_traits::Dc>;
 

@@ -2,7 +2,8 @@
 // number is the system error code and whose description is the system's own message text. The
 // class is defined by concern, one file each: system_win.cpp (errors, environment, clock, message
 // box, whether a window can be seen), listing_win.cpp, files_win.cpp (inspecting and copying
-// controls), processes_win.cpp, run_claim_win.cpp, log_win.cpp and fatal_win.cpp.
+// controls, and replacing one in use), processes_win.cpp, run_claim_win.cpp, log_win.cpp,
+// fatal_win.cpp, registry_win.cpp (records and shared counts) and restart_manager_win.cpp.
 #pragma once
 
 #include <windows.h>
@@ -42,6 +43,15 @@ class Win32Platform : public UnattendedPlatform {
     void OpenLog(const Text& path) override;
     void WriteLog(const Text& text) override;
     LocalTime Now() override;
+    std::optional<Text> ReadRecord(const Text& name) override;
+    void WriteRecord(const Text& name, const Text& version) override;
+    void RemoveRecord(const Text& name) override;
+    std::optional<std::uint32_t> ReadSharedCount(const Text& path) override;
+    void WriteSharedCount(const Text& path, std::uint32_t count) override;
+    std::optional<std::vector<Holder>> Holders(const Text& path) override;
+    Text SetAside(const Text& path) override;
+    void Rename(const Text& from, const Text& to) override;
+    void DeleteAtRestart(const Text& path) override;
 
   private:
     HWND owner_;

@@ -2,6 +2,7 @@
 
 #include <map>
 #include <optional>
+#include <set>
 #include <tuple>
 #include <vector>
 
@@ -35,6 +36,11 @@ struct Fake : UnattendedPlatform, EntryList {
     FatalHandler fatal = nullptr;
     std::optional<int> ended;
     Text logAtEnd;  // the log file when the program ended
+    std::map<Text, Text> records;
+    std::map<Text, std::uint32_t> counts;  // by value name
+    std::set<Text> inUse;                  // copies a program holds: replaced once set aside
+    std::int32_t inUseError = 5;           // 5 for a loaded DLL, 32 for a file held open
+    std::optional<std::vector<Holder>> holders;
     Text log;
     std::size_t next = 0;
 
@@ -47,7 +53,10 @@ struct Fake : UnattendedPlatform, EntryList {
             if (fake.facts.count(path) > 0) return fake.facts[path];
             return CopyFacts{true, {}, {}, false};
         }
-        void CopyTo(const Text& to) override { fake.Log(u"Copy " + path + u" > " + to); }
+        void CopyTo(const Text& to) override {
+            fake.Log(u"Copy " + path + u" > " + to);
+            if (fake.inUse.count(to) > 0) throw Failure{fake.inUseError, u"Negato"};
+        }
     };
 
     void Check(const Text& line) {
@@ -112,6 +121,35 @@ struct Fake : UnattendedPlatform, EntryList {
         logFile += text;
     }
     LocalTime Now() override { return {2026, 12, 7, 9, 5, 30}; }
+    std::optional<Text> ReadRecord(const Text& name) override {
+        if (records.count(name) == 0) return std::nullopt;
+        return records[name];
+    }
+    void WriteRecord(const Text& name, const Text& version) override {
+        Log(u"Record " + name);
+        records[name] = version;
+    }
+    void RemoveRecord(const Text& name) override { records.erase(name); }
+    std::optional<std::uint32_t> ReadSharedCount(const Text& path) override {
+        if (counts.count(path) == 0) return std::nullopt;
+        return counts[path];
+    }
+    void WriteSharedCount(const Text& path, std::uint32_t count) override {
+        Log(u"Count " + path + u" " + Decimal(static_cast<std::int32_t>(count)));
+        if (count == 0) {
+            counts.erase(path);
+        } else {
+            counts[path] = count;
+        }
+    }
+    std::optional<std::vector<Holder>> Holders(const Text&) override { return holders; }
+    Text SetAside(const Text& path) override {
+        Log(u"SetAside " + path);
+        inUse.erase(path);
+        return path + u".old";
+    }
+    void Rename(const Text& from, const Text& to) override { Log(u"Rename " + from + u" > " + to); }
+    void DeleteAtRestart(const Text& path) override { Log(u"DeleteAtRestart " + path); }
 
     std::int16_t count() override { return static_cast<std::int16_t>(names.size()); }
     Text name(std::int16_t index) override { return names.at(index); }
@@ -129,6 +167,18 @@ struct Fake : UnattendedPlatform, EntryList {
         marks.clear();
     }
 };
+
+// Whether every copy set aside was put back in its place, or is to be deleted at the restart.
+bool EverySetAsideResolved(const Text& log) {
+    for (std::size_t at = 0; (at = log.find(u"SetAside ", at)) != Text::npos; ++at) {
+        const Text copy = log.substr(at + 9, log.find(u'\n', at) - at - 9);
+        if (log.find(u"Rename " + copy + u".old > " + copy + u"\n") == Text::npos &&
+            log.find(u"DeleteAtRestart " + copy + u".old\n") == Text::npos) {
+            return false;
+        }
+    }
+    return true;
+}
 
 const Text kZero =
     u"operazione completata\r\nTotali : 0\r\nOk : 0\r\nNo : 0\r\n"
@@ -270,7 +320,7 @@ TEST(ExpandVariables, ReplacesSetVariablesAndKeepsTheRest) {
 }
 
 // Unattended runs: every entry of the listing, regsvr32 waited for, the exit code and the log.
-TEST(RunUnattended, InstallsOrUninstallsEveryEntryAndLogsIt) {
+TEST(RunUnattended, InstallsEveryEntryAndLogsIt) {
     const Text head =
         u"2026-12-07 09:05:30 Orvandi 1.00, riga di comando: ARGS, cartella di sistema: "
         u"C:\\W\\SYSTEM32\r\n";
@@ -288,10 +338,10 @@ TEST(RunUnattended, InstallsOrUninstallsEveryEntryAndLogsIt) {
     } rows[] = {
         // clang-format off
         {"install: placed as by the window, then waited for", RunMode::kInstall, six,
-         {{u"> C:\\W\\SYSTEM32\\Rotto", {32, u"In uso"}}}, kExitFailed,
-         u"Ok.ocx: copiato; regsvr32 0 (registrato)\r\n"
+         {{u"Copy C:\\App\\OCX\\Rotto", {32, u"In uso"}}}, kExitFailed,
+         u"Ok.ocx: copiato; regsvr32 0 (registrato); conteggio condiviso 1\r\n"
          u"Nuovo.ocx: lasciata la copia presente, di versione pi\u00f9 alta (6.1.7601.24000 "
-         u"invece di 6.1.7600.16385); regsvr32 0 (registrato)\r\n"
+         u"invece di 6.1.7600.16385); regsvr32 0 (registrato); conteggio condiviso 2\r\n"
          u"Uguale.ocx: gi\u00e0 presente, identico; regsvr32 5 (la funzione di registrazione del "
          u"controllo non \u00e8 riuscita)\r\n"
          u"Testo.ocx: non \u00e8 un controllo a 32 bit, non copiato (errore 193: C:\\App\\OCX\\Testo.ocx is 193)\r\n"
@@ -300,16 +350,8 @@ TEST(RunUnattended, InstallsOrUninstallsEveryEntryAndLogsIt) {
          u"Totale 6, riusciti 2, non riusciti 4; codice di uscita 1603\r\n", RunMark::kTaken, u""},
 
         {"install: all registered", RunMode::kInstall, {u"Ok.ocx"}, {}, kExitSuccess,
-         u"Ok.ocx: copiato; regsvr32 0 (registrato)\r\nTotale 1, riusciti 1, non riusciti 0; "
-         u"codice di uscita 0\r\n", RunMark::kTaken, u""},
-
-        {"uninstall: the files stay; one without a copy is skipped", RunMode::kUninstall,
-         {u"Ok.ocx", u"Gone.ocx", u"Crash.ocx"}, {{u"Run regsvr32 /u /s \"C:\\W\\SYSTEM32\\Ok", {2, u"No"}}},
-         kExitFailed,
-         u"Ok.ocx: regsvr32 non avviato (errore 2: No)\r\n"
-         u"Gone.ocx: nessuna copia nella cartella di sistema, saltato\r\n"
-         u"Crash.ocx: regsvr32 -1073741819 (codice sconosciuto)\r\n"
-         u"Totale 3, riusciti 1, non riusciti 2; codice di uscita 1603\r\n", RunMark::kTaken, u""},
+         u"Ok.ocx: copiato; regsvr32 0 (registrato); conteggio condiviso 1\r\nTotale 1, riusciti 1, "
+         u"non riusciti 0; codice di uscita 0\r\n", RunMark::kTaken, u""},
 
         {"nothing to install", RunMode::kInstall, {}, {}, kExitFailed,
          u"Nessun file .ocx in C:\\App\\OCX; codice di uscita 1603\r\n", RunMark::kTaken, u""},
@@ -323,7 +365,8 @@ TEST(RunUnattended, InstallsOrUninstallsEveryEntryAndLogsIt) {
         {"install: a file without a version never replaces one with", RunMode::kInstall, {u"Senza.ocx"},
          {}, kExitSuccess,
          u"Senza.ocx: lasciata la copia presente, che ha una versione (1.2.3.4) mentre il nuovo file "
-         u"non ne ha; regsvr32 0 (registrato)\r\nTotale 1, riusciti 1, non riusciti 0; codice di uscita 0\r\n", RunMark::kTaken, u""},
+         u"non ne ha; regsvr32 0 (registrato); conteggio condiviso 2\r\nTotale 1, riusciti 1, non riusciti 0; "
+         u"codice di uscita 0\r\n", RunMark::kTaken, u""},
 
         {"a regsvr32 that cannot be ended stops the run", RunMode::kInstall, {u"Fermo.ocx", u"Ok.ocx"}, {},
          kExitFailed,
@@ -336,7 +379,7 @@ TEST(RunUnattended, InstallsOrUninstallsEveryEntryAndLogsIt) {
 
         {"a mark held by something else: the run goes on", RunMode::kInstall, {u"Ok.ocx"}, {}, kExitSuccess,
          u"Il segnale di installazione in corso \u00e8 occupato da un altro programma, che non \u00e8 Orvandi: "
-         u"si prosegue\r\nOk.ocx: copiato; regsvr32 0 (registrato)\r\nTotale 1, riusciti 1, non riusciti 0; "
+         u"si prosegue\r\nOk.ocx: copiato; regsvr32 0 (registrato); conteggio condiviso 1\r\nTotale 1, riusciti 1, non riusciti 0; "
          u"codice di uscita 0\r\n", RunMark::kHeldByOther, u""},
 
         {"an unexpected failure", RunMode::kInstall, six, {{u"ListFirst", {5, u"Negato"}}}, kExitFailed,
@@ -362,25 +405,134 @@ TEST(RunUnattended, InstallsOrUninstallsEveryEntryAndLogsIt) {
         fake.mark = row.mark;
         fake.fatalAt = row.fatalAt;
         fake.facts[u"C:\\App\\OCX\\Nuovo.ocx"] = {true, 0x000600011DB04001, 0x000600011DB15DC0,
-                                                  false};
+                                                  false, true};
         fake.facts[u"C:\\App\\OCX\\Uguale.ocx"] = {true, {}, {}, true};
         fake.facts[u"C:\\App\\OCX\\Testo.ocx"] = {false, {}, {}, false};
-        fake.facts[u"C:\\App\\OCX\\Senza.ocx"] = {true, {}, 0x0001000200030004, false};
+        fake.facts[u"C:\\App\\OCX\\Senza.ocx"] = {true, {}, 0x0001000200030004, false, true};
         fake.finished[u"Uguale"] = {Ending::kExited, 5};
         fake.finished[u"Lento"] = {Ending::kEndedAtTimeout, 1};
         fake.finished[u"Fermo"] = {Ending::kWouldNotEnd, 1};
-        fake.finished[u"Crash"] = {Ending::kExited, 0xC0000005};
         const Switches switches{row.mode, u"%windir%\\x.log"};
         const int exitCode = RunUnattended(fake, switches, u"ARGS", u"1.00");
         EXPECT_EQ(fake.ended.value_or(exitCode), row.exitCode);
         EXPECT_EQ(fake.ended ? fake.logAtEnd : fake.logFile,
                   row.log.empty() ? Text() : head + row.log);
         EXPECT_EQ(fake.log.find(u"Pointer"), Text::npos) << "no pointer, no message";
-        EXPECT_EQ(fake.log.find(u"OpenLog C:\\W\\x.log\n") == 0, row.mode != RunMode::kBadCommandLine);
-        const Text ok = u"Run regsvr32 " + Text(row.mode == RunMode::kUninstall ? u"/u " : u"") +
-                        u"/s \"C:\\W\\SYSTEM32\\Ok.ocx\" 120000\n";
+        EXPECT_EQ(fake.log.find(u"OpenLog C:\\W\\x.log\n") == 0,
+                  row.mode != RunMode::kBadCommandLine);
+        EXPECT_TRUE(EverySetAsideResolved(fake.log))
+            << std::string(fake.log.begin(), fake.log.end());
+        const Text ok = u"Run regsvr32 /s \"C:\\W\\SYSTEM32\\Ok.ocx\" 120000\n";
         EXPECT_EQ(fake.log.find(ok) != Text::npos, row.log.find(u"Ok.ocx") != Text::npos);
     }
+}
+
+// Controls are shared: an unattended install counts each as installers count shared files, once
+// per PC, and records it; an uninstall unregisters only what it recorded, and only when no other
+// program counts it. A control held by a running program is set aside and replaced. One control,
+// Calendario.ocx 1.2.3.4, in each row; "sys" and "wow" are its count's two names.
+TEST(RunUnattended, CountsRecordsAndReplacesSharedControls) {
+    const Text sys = u"C:\\W\\SYSTEM32\\Calendario.ocx", wow = u"C:\\W\\SysWOW64\\Calendario.ocx";
+    const Text none;  // no record
+    using Counts = std::map<Text, std::uint32_t>;
+    const struct {
+        const char* what;
+        RunMode mode;
+        bool present;        // a copy is there already
+        std::int32_t inUse;  // a program holds it: Windows' error when it is replaced
+        Text record;         // before
+        Counts counts;       // before
+        std::uint32_t regsvr32;
+        Text line;  // Calendario.ocx's
+        Counts after;
+        Text recordAfter;
+        int exitCode;
+        std::optional<std::vector<Holder>> holders = std::vector<Holder>{{u"EXCEL.EXE", 4321}};
+        std::optional<std::uint64_t> there = std::nullopt;  // the version of the copy there
+    } rows[] = {
+        // clang-format off
+        {"a new file", RunMode::kInstall, false, 0, none, {}, 0,
+         u"copiato; regsvr32 0 (registrato); conteggio condiviso 1", {{sys, 1}}, u"1.2.3.4", 0},
+        {"present and uncounted: an unknown program counts as one", RunMode::kInstall, true, 0,
+         none, {}, 0, u"copiato; regsvr32 0 (registrato); conteggio condiviso 2", {{sys, 2}}, u"1.2.3.4", 0},
+        {"counted by another program, under the SysWOW64 name", RunMode::kInstall, true, 0, none,
+         {{wow, 3}}, 0, u"copiato; regsvr32 0 (registrato); conteggio condiviso 4", {{wow, 4}}, u"1.2.3.4", 0},
+        {"recorded already: counted once per PC", RunMode::kInstall, true, 0, u"1.2.3.3", {{sys, 2}}, 0,
+         u"copiato; regsvr32 0 (registrato); gi\u00e0 installato da Orvandi, conteggio invariato",
+         {{sys, 2}}, u"1.2.3.4", 0},
+        {"not registered: neither counted nor recorded", RunMode::kInstall, false, 0, none, {}, 5,
+         u"copiato; regsvr32 5 (la funzione di registrazione del controllo non \u00e8 riuscita)", {}, none,
+         kExitFailed},
+        {"held by a program: set aside, replaced, 3010", RunMode::kInstall, true, 5, none, {}, 0,
+         u"in uso da EXCEL.EXE (processo 4321): messo da parte come Calendario.ocx.old, da eliminare "
+         u"al riavvio; copiato; regsvr32 0 (registrato); conteggio condiviso 2", {{sys, 2}}, u"1.2.3.4",
+         kExitRestart},
+        {"held open by a program Windows does not name", RunMode::kInstall, true, 32, none, {}, 0,
+         u"in uso da un programma che Windows non indica: messo da parte come Calendario.ocx.old, da "
+         u"eliminare al riavvio; copiato; regsvr32 0 (registrato); conteggio condiviso 2", {{sys, 2}},
+         u"1.2.3.4", kExitRestart, std::nullopt},
+        {"a newer copy kept: recorded with its own version", RunMode::kInstall, true, 0, none, {}, 0,
+         u"lasciata la copia presente, di versione pi\u00f9 alta (1.2.3.5 invece di 1.2.3.4); regsvr32 0 "
+         u"(registrato); conteggio condiviso 2", {{sys, 2}}, u"1.2.3.5", 0, {}, 0x0001000200030005},
+        {"uninstall from 1 to 0: unregistered", RunMode::kUninstall, true, 0, u"1.2.3.4", {{sys, 1}}, 0,
+         u"regsvr32 0 (registrazione tolta)", {}, none, 0},
+        {"uninstall from 2 to 1: still registered for the other program", RunMode::kUninstall, true, 0,
+         u"1.2.3.4", {{wow, 2}}, 0, u"registrazione lasciata, lo contano ancora altri programmi (1)",
+         {{wow, 1}}, none, 0},
+        {"uninstall of what this program did not install", RunMode::kUninstall, true, 0, none,
+         {{sys, 1}}, 0, u"non installato da Orvandi su questo PC, lasciato com'\u00e8", {{sys, 1}}, none, 0},
+        {"an unregistration that fails: all as it was, for a retry", RunMode::kUninstall, true, 0,
+         u"1.2.3.4", {{sys, 1}}, 4,
+         u"regsvr32 4 (il controllo non ha la funzione di registrazione); conteggio e nota di "
+         u"installazione rimessi com'erano", {{sys, 1}}, u"1.2.3.4", kExitFailed},
+        // clang-format on
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        Fake fake;
+        fake.environment = {{u"OS", u"Windows_NT"}, {u"windir", u"C:\\W"}};
+        fake.listing = {u"Calendario.ocx"};
+        fake.facts[u"C:\\App\\OCX\\Calendario.ocx"] = {
+            true, 0x0001000200030004, row.there, false, row.present};
+        if (!row.record.empty()) fake.records[u"Calendario.ocx"] = row.record;
+        fake.counts = row.counts;
+        if (row.inUse != 0) fake.inUse.insert(sys);
+        fake.inUseError = row.inUse;
+        fake.holders = row.holders;
+        fake.finished[u"Calendario"] = {Ending::kExited, row.regsvr32};
+        EXPECT_EQ(RunUnattended(fake, {row.mode, u"C:\\x.log"}, u"", u"1.00"), row.exitCode);
+        EXPECT_NE(fake.logFile.find(u"\r\nCalendario.ocx: " + row.line + u"\r\n"), Text::npos)
+            << std::string(fake.logFile.begin(), fake.logFile.end());
+        EXPECT_EQ(fake.counts, row.after);
+        EXPECT_EQ(fake.ReadRecord(u"Calendario.ocx").value_or(none), row.recordAfter);
+        // regsvr32 ran once exactly when the line says so.
+        std::size_t runs = 0;
+        for (std::size_t at = 0; (at = fake.log.find(u"Run regsvr32", at)) != Text::npos; ++at) {
+            ++runs;
+        }
+        EXPECT_EQ(runs, row.line.find(u"regsvr32") != Text::npos ? 1u : 0u);
+        // The count goes up before the record is written: counting one too many is the safe error.
+        const std::size_t counted = fake.log.find(u"Count "), recorded = fake.log.find(u"Record ");
+        if (counted != Text::npos && recorded != Text::npos) {
+            EXPECT_LT(counted, recorded);
+        }
+        EXPECT_EQ(
+            fake.log.find(u"DeleteAtRestart C:\\W\\SYSTEM32\\Calendario.ocx.old") != Text::npos,
+            row.inUse != 0);
+    }
+}
+
+// A failure wins over a restart: the deployment must be seen to have failed.
+TEST(RunUnattended, AFailureWinsOverARestart) {
+    Fake fake;
+    fake.environment = {{u"OS", u"Windows_NT"}, {u"windir", u"C:\\W"}};
+    fake.listing = {u"Calendario.ocx", u"Guasto.ocx"};
+    fake.inUse.insert(u"C:\\W\\SYSTEM32\\Calendario.ocx");
+    fake.finished[u"Guasto"] = {Ending::kExited, 5};
+    EXPECT_EQ(RunUnattended(fake, {RunMode::kInstall, u"C:\\x.log"}, u"", u"1.00"), kExitFailed);
+    EXPECT_NE(
+        fake.logFile.find(u"non riusciti 1, da completare al riavvio 1; codice di uscita 1603"),
+        Text::npos);
 }
 
 }  // namespace

@@ -169,19 +169,20 @@ TEST_F(Win32PlatformTest, InspectReadsWhatTheCopyRulesNeed) {
     const FileHandle held(CreateFileW((folder / L"held.ocx").c_str(), GENERIC_READ, 0, nullptr,
                                       OPEN_EXISTING, 0, nullptr));
     const std::optional<std::uint64_t> none, v4 = 0x0001000200030004, v5 = *v4 + 1;
-    // As CopyFacts: a control, its version, the destination's, the same bytes.
+    // As CopyFacts: a control, its version, the destination's, the same bytes, the destination
+    // exists.
     using Facts =
-        std::tuple<bool, std::optional<std::uint64_t>, std::optional<std::uint64_t>, bool>;
+        std::tuple<bool, std::optional<std::uint64_t>, std::optional<std::uint64_t>, bool, bool>;
     const std::tuple<const wchar_t*, Facts> rows[] = {
-        {L"none.ocx", {true, v4, none, false}},
-        {L"newer.ocx", {true, v4, v5, false}},
-        {L"same.ocx", {true, v4, v4, true}},
-        {L"held.ocx", {true, v4, none, false}},  // unreadable: replaced
+        {L"none.ocx", {true, v4, none, false, false}},
+        {L"newer.ocx", {true, v4, v5, false, true}},
+        {L"same.ocx", {true, v4, v4, true, true}},
+        {L"held.ocx", {true, v4, none, false, true}},  // unreadable: replaced
     };
     for (const auto& [destination, expected] : rows) {
         const CopyFacts facts = inspect(L"older.ocx", destination);
         EXPECT_EQ(Facts(facts.sourceIsControl, facts.sourceVersion, facts.destinationVersion,
-                        facts.sameBytes),
+                        facts.sameBytes, facts.destinationExists),
                   expected)
             << fs::path(destination).string();
     }
@@ -225,6 +226,71 @@ TEST_F(Win32PlatformTest, StartsProgramsFromTheSystemFolderAndEndsThemWithAllThe
     const KernelHandle started(OpenProcess(SYNCHRONIZE, FALSE, child));
     EXPECT_TRUE(!started || WaitForSingleObject(started.get(), 10000) == WAIT_OBJECT_0)
         << "what the registration started still runs";
+}
+
+// A control loaded by a program (this test) cannot be replaced, but it can be set aside in its
+// folder: the new copy then takes its name, and the old one is deleted at the restart by Windows'
+// session manager, which reads its real path at boot (SysWOW64 where a 32-bit program sees
+// System32). Who holds it is asked of the Restart Manager, which under Wine names nobody.
+TEST_F(Win32PlatformTest, AControlInUseIsSetAsideAndDeletedAtTheRestart) {
+    wchar_t system[MAX_PATH], wow[MAX_PATH];
+    const fs::path copy =
+        fs::path(std::wstring(system, GetSystemDirectoryW(system, MAX_PATH))) / L"Trattenuto.ocx";
+    const std::wstring real(wow, GetSystemWow64DirectoryW(wow, MAX_PATH));
+    SetFileAttributesW(copy.c_str(), FILE_ATTRIBUTE_NORMAL);
+    fs::remove(copy);
+    fs::copy_file(SAMPLE_OCX, copy);
+    fs::copy_file(NEWER_OCX, folder / L"new.ocx");
+    const HMODULE loaded = LoadLibraryW(copy.c_str());
+    ASSERT_TRUE(loaded);
+    const auto place = [&] { platform.OpenSource(T(folder / L"new.ocx"))->CopyTo(T(copy)); };
+    EXPECT_EQ(Raised(place), ERROR_ACCESS_DENIED);
+    EXPECT_TRUE(platform.Holders(T(copy)).has_value());
+    const Text aside = platform.SetAside(T(copy));
+    place();
+    EXPECT_TRUE(Bytes(copy) == Bytes(NEWER_OCX));
+    platform.DeleteAtRestart(aside);
+
+    wchar_t pending[32768] = L"";
+    DWORD size = sizeof pending - sizeof(wchar_t);
+    RegGetValueW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                 L"PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, pending, &size);
+    const std::wstring expected =
+        L"\\??\\" + real + L"\\" + fs::path(T(aside).substr(T(aside).rfind(u'\\') + 1)).wstring();
+    bool found = false;
+    for (const wchar_t* entry = pending; *entry != L'\0'; entry += wcslen(entry) + 1) {
+        found = found || lstrcmpiW(entry, expected.c_str()) == 0;
+    }
+    EXPECT_TRUE(found) << fs::path(expected).string();
+    FreeLibrary(loaded);
+    DeleteFileW(reinterpret_cast<const wchar_t*>(aside.c_str()));
+}
+
+// Records and counts live in HKLM's 32-bit view (Wow6432Node to a 64-bit program), and a count's
+// name matches its path in any letter case, as other installers may have written it.
+TEST_F(Win32PlatformTest, RecordsAndCountsLiveInThe32BitView) {
+    const Text path = u"C:\\Windows\\SysWOW64\\OrvandiProva.ocx";
+    platform.WriteSharedCount(path, 3);
+    platform.WriteRecord(u"OrvandiProva.ocx", u"1.2.3.4");
+    EXPECT_EQ(platform.ReadSharedCount(u"c:\\windows\\syswow64\\ORVANDIPROVA.OCX"), 3u);
+    EXPECT_EQ(platform.ReadRecord(u"OrvandiProva.ocx"), u"1.2.3.4");
+    for (const auto& [key, value] :
+         {std::pair{L"SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs",
+                    reinterpret_cast<const wchar_t*>(path.c_str())},
+          {L"SOFTWARE\\Wow6432Node\\Orvandi\\Controls", L"OrvandiProva.ocx"}}) {
+        HKEY opened = nullptr;
+        EXPECT_EQ(
+            RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &opened),
+            ERROR_SUCCESS);
+        const KeyHandle seen(opened);
+        EXPECT_EQ(RegQueryValueExW(seen.get(), value, nullptr, nullptr, nullptr, nullptr),
+                  ERROR_SUCCESS)
+            << fs::path(key).string();
+    }
+    platform.WriteSharedCount(path, 0);
+    platform.RemoveRecord(u"OrvandiProva.ocx");
+    EXPECT_FALSE(platform.ReadSharedCount(path));
+    EXPECT_FALSE(platform.ReadRecord(u"OrvandiProva.ocx"));
 }
 
 // A log is appended to, in UTF-8 (one unattended run at a time: see the end-to-end test). Where

@@ -60,8 +60,29 @@ std::wstring Record(const std::wstring& name, const wchar_t* value) {
     return text;
 }
 
+// A control's shared count as installers keep it (its name as this program writes it), and this
+// program's record of it; a count of 0 is no count.
+constexpr wchar_t kCounts[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+constexpr wchar_t kRecords[] = L"SOFTWARE\\Orvandi\\Controls";
+DWORD Count(const std::wstring& name) {
+    DWORD count = 0, size = sizeof count;
+    RegGetValueW(HKEY_LOCAL_MACHINE, kCounts, (g_label + L"\\" + name).c_str(), RRF_RT_REG_DWORD,
+                 nullptr, &count, &size);
+    return count;
+}
+void SetCount(const std::wstring& name, DWORD count) {
+    const std::wstring path = g_label + L"\\" + name;
+    if (count == 0) RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kCounts, path.c_str());
+    if (count != 0)
+        RegSetKeyValueW(HKEY_LOCAL_MACHINE, kCounts, path.c_str(), REG_DWORD, &count, 4);
+}
+bool Recorded(const std::wstring& name) {
+    return RegGetValueW(HKEY_LOCAL_MACHINE, kRecords, name.c_str(), RRF_RT_REG_SZ, nullptr, nullptr,
+                        nullptr) == ERROR_SUCCESS;
+}
+
 // A fresh application folder: Orvandi.exe, and the sample control in its OCX folder under each
-// name, with no copy of it in the system folder and nothing recorded.
+// name, with no copy of it in the system folder and nothing recorded or counted.
 fs::path App(const wchar_t* name, const std::vector<std::wstring>& controls) {
     const fs::path app = g_temp / name;
     fs::remove_all(app);
@@ -70,6 +91,8 @@ fs::path App(const wchar_t* name, const std::vector<std::wstring>& controls) {
     for (const auto& control : controls) {
         fs::copy_file(g_sample, app / L"OCX" / control);
         fs::remove(g_wow / control);
+        SetCount(control, 0);
+        RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kRecords, control.c_str());
     }
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\OrvandiSamples");
     return app;
@@ -238,9 +261,10 @@ TEST(EndToEnd, InstallsAndUninstallsUnattended) {
     EXPECT_NE(Record(L"Buono.ocx", L"Registered"), L"(none)");
     EXPECT_EQ(Record(L"Guasto.ocx", L"Registered"), L"(none)");
     const std::string text = Bytes(log);
-    for (const char* line : {"Buono.ocx: copiato; regsvr32 0 (registrato)\r\n",
-                             "Guasto.ocx: copiato; regsvr32 5 (", "Lento.ocx: copiato; regsvr32 0",
-                             "Totale 3, riusciti 2, non riusciti 1; codice di uscita 1603\r\n"}) {
+    for (const char* line :
+         {"Buono.ocx: copiato; regsvr32 0 (registrato); conteggio condiviso 1\r\n",
+          "Guasto.ocx: copiato; regsvr32 5 (", "Lento.ocx: copiato; regsvr32 0",
+          "Totale 3, riusciti 2, non riusciti 1; codice di uscita 1603\r\n"}) {
         EXPECT_NE(text.find(line), std::string::npos) << line << " in " << text;
     }
 
@@ -260,6 +284,38 @@ TEST(EndToEnd, InstallsAndUninstallsUnattended) {
     EXPECT_EQ(Orvandi(app, app, L"/U /S").ExitCode(), 0u);
     EXPECT_EQ(Record(L"Buono.ocx", L"Unregistered"), g_label + L"\\Buono.ocx\n");
     EXPECT_TRUE(fs::exists(g_wow / L"Buono.ocx")) << "the files stay";
+}
+
+// Controls are shared. Each /S counts a control once per PC, and /U unregisters it only when no
+// other program counts it any more ("Altrui" is counted by another program first); a control
+// loaded by a running program ("Usato", loaded by this test) is replaced all the same, and the run
+// asks for a restart.
+TEST(EndToEnd, CountsSharedControlsAndReplacesOneInUse) {
+    const fs::path app = App(L"shared", {L"Comune.ocx", L"Altrui.ocx"});
+    fs::copy_file(g_sample, g_wow / L"Altrui.ocx");
+    SetCount(L"Altrui.ocx", 1);
+    EXPECT_EQ(Orvandi(app, app, L"/S").ExitCode(), 0u);
+    EXPECT_EQ(Orvandi(app, app, L"/S").ExitCode(), 0u) << "a startup script runs at every boot";
+    EXPECT_EQ(Count(L"Comune.ocx"), 1u);
+    EXPECT_EQ(Count(L"Altrui.ocx"), 2u);
+    EXPECT_EQ(Orvandi(app, app, L"/U /S").ExitCode(), 0u);
+    EXPECT_EQ(Count(L"Comune.ocx"), 0u);
+    EXPECT_EQ(Count(L"Altrui.ocx"), 1u);
+    EXPECT_FALSE(Recorded(L"Comune.ocx") || Recorded(L"Altrui.ocx"));
+    EXPECT_EQ(Record(L"Comune.ocx", L"Unregistered"), g_label + L"\\Comune.ocx\n");
+    EXPECT_EQ(Record(L"Altrui.ocx", L"Unregistered"), L"(none)");
+
+    const fs::path used = App(L"used", {L"Usato.ocx"});
+    fs::remove(used / L"OCX" / L"Usato.ocx");
+    fs::copy_file(g_newer, used / L"OCX" / L"Usato.ocx");
+    fs::copy_file(g_sample, g_wow / L"Usato.ocx");
+    const HMODULE loaded = LoadLibraryW((g_wow / L"Usato.ocx").c_str());
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(Orvandi(used, used, L"/S").ExitCode(), 3010u);
+    EXPECT_TRUE(Bytes(g_wow / L"Usato.ocx") == Bytes(g_newer));
+    EXPECT_NE(Record(L"Usato.ocx", L"Registered"), L"(none)");
+    EXPECT_EQ(Count(L"Usato.ocx"), 2u) << "present and uncounted";
+    FreeLibrary(loaded);
 }
 
 }  // namespace
