@@ -1,7 +1,7 @@
 // The unattended run's log file.
 #include <windows.h>
 
-#include <string>
+#include <vector>
 
 #include "platform/helpers_win.h"
 #include "platform/platform_win.h"
@@ -31,9 +31,11 @@ void Win32Platform::OpenLog(const Text& path) {
 }
 
 void Win32Platform::WriteLog(const Text& text) {
+    // A vector, not a std::string: any use of std::string links the whole of libstdc++'s compiled
+    // std::string into the program.
     const int length = static_cast<int>(text.size());
-    std::string bytes(
-        WideCharToMultiByte(CP_UTF8, 0, Wide(text), length, nullptr, 0, nullptr, nullptr), '\0');
+    std::vector<char> bytes(
+        WideCharToMultiByte(CP_UTF8, 0, Wide(text), length, nullptr, 0, nullptr, nullptr));
     WideCharToMultiByte(CP_UTF8, 0, Wide(text), length, bytes.data(),
                         static_cast<int>(bytes.size()), nullptr, nullptr);
     DWORD written = 0;

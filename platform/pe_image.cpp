@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
 #include <utility>
 
 namespace orvandi {
@@ -17,10 +18,10 @@ constexpr std::uint32_t kSubdirectory = 0x80000000;   // in a resource entry's o
 constexpr std::uint32_t kFixedInfoSignature = 0xFEEF04BD;
 
 // Little-endian numbers in bytes read from the file.
-std::uint32_t U16(const std::string& bytes, std::size_t at) {
+std::uint32_t U16(const Bytes& bytes, std::size_t at) {
     return static_cast<unsigned char>(bytes[at]) | static_cast<unsigned char>(bytes[at + 1]) << 8;
 }
-std::uint32_t U32(const std::string& bytes, std::size_t at) {
+std::uint32_t U32(const Bytes& bytes, std::size_t at) {
     return U16(bytes, at) | U16(bytes, at + 2) << 16;
 }
 
@@ -28,11 +29,11 @@ std::uint32_t U32(const std::string& bytes, std::size_t at) {
 
 PeImage::PeImage(ByteSource& source) : source_(source), size_(source.Size()) {
     const auto dos = ReadFile(0, 64);  // IMAGE_DOS_HEADER
-    if (!dos || dos->compare(0, 2, "MZ") != 0) return;
+    if (!dos || std::memcmp(dos->data(), "MZ", 2) != 0) return;
     // The signature, IMAGE_FILE_HEADER and a PE32 optional header with its 16 data directories.
     const std::uint64_t at = U32(*dos, 0x3c);
     const auto nt = ReadFile(at, 248);
-    if (!nt || nt->compare(0, 4, "PE\0\0", 4) != 0 || U16(*nt, 24) != 0x10b) return;
+    if (!nt || std::memcmp(nt->data(), "PE\0\0", 4) != 0 || U16(*nt, 24) != 0x10b) return;
     // The section headers follow the optional header, whatever size it gives itself.
     const auto table = ReadFile(at + 24 + U16(*nt, 20), U16(*nt, 6) * 40);
     if (!table) return;
@@ -63,7 +64,7 @@ std::optional<std::uint64_t> PeImage::FileVersion() {
     return std::uint64_t{U32(*version, kFixedAt + 8)} << 32 | U32(*version, kFixedAt + 12);
 }
 
-std::optional<std::string> PeImage::Resource(std::uint16_t type, std::uint16_t id) {
+std::optional<Bytes> PeImage::Resource(std::uint16_t type, std::uint16_t id) {
     const std::uint64_t root = directories_[kResources];
     if (root == 0) return std::nullopt;
     // Three levels, each entry's offset counted from the root: type and name lead to a directory,
@@ -80,17 +81,13 @@ std::optional<std::string> PeImage::Resource(std::uint16_t type, std::uint16_t i
     return Read(U32(*data, 0), U32(*data, 4));
 }
 
-std::optional<std::vector<std::string>> PeImage::ImportedDlls() {
-    return DllNames(kImports, false);
-}
+std::optional<std::vector<Text>> PeImage::ImportedDlls() { return DllNames(kImports, false); }
 
-std::optional<std::vector<std::string>> PeImage::DelayLoadedDlls() {
-    return DllNames(kDelayLoads, true);
-}
+std::optional<std::vector<Text>> PeImage::DelayLoadedDlls() { return DllNames(kDelayLoads, true); }
 
-std::optional<std::string> PeImage::ReadFile(std::uint64_t offset, std::uint64_t size) {
+std::optional<Bytes> PeImage::ReadFile(std::uint64_t offset, std::uint64_t size) {
     if (offset > size_ || size > size_ - offset) return std::nullopt;
-    std::string bytes(static_cast<std::size_t>(size), '\0');
+    Bytes bytes(static_cast<std::size_t>(size));
     if (size > 0 && !source_.ReadAt(offset, bytes.data(), static_cast<std::uint32_t>(size))) {
         return std::nullopt;
     }
@@ -114,21 +111,24 @@ std::optional<PeImage::Place> PeImage::Locate(std::uint64_t rva) const {
 }
 
 // `size` bytes at an RVA, all in one section's raw data (or the headers) and in the file.
-std::optional<std::string> PeImage::Read(std::uint64_t rva, std::uint64_t size) {
+std::optional<Bytes> PeImage::Read(std::uint64_t rva, std::uint64_t size) {
     const auto place = Locate(rva);
     if (!place || size > place->size) return std::nullopt;
     return ReadFile(place->offset, size);
 }
 
-// A NUL-terminated name at an RVA, its NUL within kLongestName bytes and the same section.
-std::optional<std::string> PeImage::Name(std::uint64_t rva) {
+// A NUL-terminated name at an RVA, its NUL within kLongestName bytes and the same section. Its
+// bytes are ANSI: each becomes the character of the same number.
+std::optional<Text> PeImage::Name(std::uint64_t rva) {
     const auto place = Locate(rva);
-    auto bytes =
+    const auto bytes =
         place ? ReadFile(place->offset, std::min(place->size, kLongestName)) : std::nullopt;
-    const std::size_t end = bytes ? bytes->find('\0') : std::string::npos;
-    if (end == std::string::npos) return std::nullopt;
-    bytes->resize(end);
-    return bytes;
+    const auto end =
+        bytes ? std::find(bytes->begin(), bytes->end(), '\0') : Bytes::const_iterator();
+    if (!bytes || end == bytes->end()) return std::nullopt;
+    Text name;
+    for (auto c = bytes->begin(); c != end; ++c) name += static_cast<unsigned char>(*c);
+    return name;
 }
 
 // In the resource directory at `at` (an RVA), the offset of the entry with the numeric name `id`,
@@ -146,9 +146,9 @@ std::optional<std::uint32_t> PeImage::Entry(std::uint64_t at, std::optional<std:
 
 // IMAGE_IMPORT_DESCRIPTORs (20 bytes: the name's RVA at 12, the import address table's at 16) or
 // ImgDelayDescrs (32 bytes: attributes, the name at 4).
-std::optional<std::vector<std::string>> PeImage::DllNames(int directory, bool delayed) {
+std::optional<std::vector<Text>> PeImage::DllNames(int directory, bool delayed) {
     if (!pe32_) return std::nullopt;
-    std::vector<std::string> names;
+    std::vector<Text> names;
     const std::uint64_t table = directories_[directory];
     if (table == 0) return names;
     const std::uint32_t size = delayed ? 32 : 20;

@@ -6,10 +6,13 @@
 
 #include <cstdint>
 #include <optional>
-#include <string>
 #include <vector>
 
+#include "core/text.h"
+
 namespace orvandi {
+
+using Bytes = std::vector<char>;
 
 // Where a PE file's bytes come from: a file opened once by the platform, or bytes in memory.
 class ByteSource {
@@ -34,12 +37,12 @@ class PeImage {
     // The bytes of a resource by numeric type and numeric name, first language (the manifest:
     // type 24, id 2). Nothing when it is absent, any part of it points outside the file, or it is
     // larger than 16 MiB (no control carries such a resource; its bytes would be held in memory).
-    std::optional<std::string> Resource(std::uint16_t type, std::uint16_t id);
+    std::optional<Bytes> Resource(std::uint16_t type, std::uint16_t id);
     // The DLL names of the import directory and of the delay-load directory, in table order;
     // empty without that directory. Nothing when the table is refused: a part of it outside the
     // file's data, a name without its NUL within 256 bytes, more than 4096 DLLs.
-    std::optional<std::vector<std::string>> ImportedDlls();
-    std::optional<std::vector<std::string>> DelayLoadedDlls();
+    std::optional<std::vector<Text>> ImportedDlls();
+    std::optional<std::vector<Text>> DelayLoadedDlls();
 
   private:
     struct Section {
@@ -49,12 +52,12 @@ class PeImage {
         std::uint64_t offset, size;  // in the file: where an RVA lands, the bytes readable there
     };
 
-    std::optional<std::string> ReadFile(std::uint64_t offset, std::uint64_t size);
+    std::optional<Bytes> ReadFile(std::uint64_t offset, std::uint64_t size);
     std::optional<Place> Locate(std::uint64_t rva) const;
-    std::optional<std::string> Read(std::uint64_t rva, std::uint64_t size);
-    std::optional<std::string> Name(std::uint64_t rva);
+    std::optional<Bytes> Read(std::uint64_t rva, std::uint64_t size);
+    std::optional<Text> Name(std::uint64_t rva);
     std::optional<std::uint32_t> Entry(std::uint64_t at, std::optional<std::uint16_t> id);
-    std::optional<std::vector<std::string>> DllNames(int directory, bool delayed);
+    std::optional<std::vector<Text>> DllNames(int directory, bool delayed);
 
     ByteSource& source_;
     std::uint64_t size_;

@@ -115,11 +115,22 @@ struct Facts {
     Names imports, delayed;
 };
 
+// The names as plain strings (they are ASCII), the resource's bytes as a string: short to compare.
+Names Narrow(const std::optional<std::vector<Text>>& names) {
+    if (!names) return std::nullopt;
+    std::vector<std::string> narrow;
+    for (const Text& name : *names) narrow.emplace_back(name.begin(), name.end());
+    return narrow;
+}
+
 Facts Read(std::string bytes) {
     Memory source(std::move(bytes));
     PeImage image(source);
-    return {image.IsWholeI386Dll(), image.FileVersion(), image.Resource(24, 2),
-            image.ImportedDlls(), image.DelayLoadedDlls()};
+    const std::optional<Bytes> manifest = image.Resource(24, 2);
+    return {image.IsWholeI386Dll(), image.FileVersion(),
+            manifest ? std::optional<std::string>(std::in_place, manifest->begin(), manifest->end())
+                     : std::nullopt,
+            Narrow(image.ImportedDlls()), Narrow(image.DelayLoadedDlls())};
 }
 
 using Patch = void (*)(std::string&);
