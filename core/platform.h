@@ -109,6 +109,34 @@ struct Holder {
     std::uint32_t processId;
 };
 
+// What a control file needs to load: the DLLs it imports, those it loads only when it uses them
+// (delay-loaded), and its own manifest, which may name side-by-side assemblies. Nothing in a list
+// whose table could not be read.
+struct Dependencies {
+    std::optional<std::vector<Text>> imports, delayed;
+    Text manifest;  // empty: none
+};
+
+// A class that a control's type library describes.
+struct CoClass {
+    Text clsid;  // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}"
+    Text name;
+    bool creatable;
+};
+
+struct TypeLibrary {
+    Text libid;
+    std::uint16_t major, minor;
+    std::vector<CoClass> classes;
+};
+
+// A user whose own registration of a class, which overrides the machine's for that user, names
+// a file.
+struct UserServer {
+    Text sid;
+    Text file;
+};
+
 // What a run without a window needs besides: regsvr32 waited for, a log, one such run at a time,
 // and what shared controls need: their counts, this program's record, a control in use replaced.
 class UnattendedPlatform : public Platform {
@@ -149,6 +177,25 @@ class UnattendedPlatform : public Platform {
     virtual void Rename(const Text& from, const Text& to) = 0;
     // Has Windows delete the file at the next restart.
     virtual void DeleteAtRestart(const Text& path) = 0;
+
+    // What a control file imports, read without loading it.
+    virtual Dependencies ReadDependencies(const Text& path) = 0;
+    // The DLLs Windows always takes from its own copies (KnownDLLs).
+    virtual std::vector<Text> KnownDlls() = 0;
+    // Whether Windows finds the side-by-side assembly of this identity: its attributes as they
+    // stand in a manifest (name="..." version="..." ...).
+    virtual bool FindsAssembly(const Text& identity) = 0;
+    // The type library a control carries, read without registering anything; nothing when it
+    // has none.
+    virtual std::optional<TypeLibrary> ReadTypeLibrary(const Text& path) = 0;
+    // The file registered for the machine as a class's in-process server (32-bit view); nothing
+    // when there is none.
+    virtual std::optional<Text> MachineServer(const Text& clsid) = 0;
+    // Each loaded user profile that registers the class for itself.
+    virtual std::vector<UserServer> UserServers(const Text& clsid) = 0;
+    // Whether two paths name one file (one volume, one file index): short names and the 32-bit
+    // view of the system folder are the same file.
+    virtual bool SameFile(const Text& a, const Text& b) = 0;
 };
 
 }  // namespace orvandi

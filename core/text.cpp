@@ -21,4 +21,11 @@ Text Decimal(std::int32_t value) {
     return negative ? u"-" + digits : digits;
 }
 
+Text Upper(Text text) {
+    for (char16_t& c : text) {
+        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+    }
+    return text;
+}
+
 }  // namespace orvandi

@@ -20,4 +20,7 @@ Text Join(std::initializer_list<std::u16string_view> parts);
 // Plain decimal digits, a leading minus for a negative value, no padding.
 Text Decimal(std::int32_t value);
 
+// The text with its letters a to z in capitals; nothing else changes.
+Text Upper(Text text);
+
 }  // namespace orvandi

@@ -31,13 +31,6 @@ std::vector<Text> Words(const Text& arguments) {
     return words;
 }
 
-Text Upper(Text text) {
-    for (char16_t& c : text) {
-        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
-    }
-    return text;
-}
-
 // The listing as a plain list of names: the run takes every entry, so nothing is marked.
 class NameList : public EntryList {
   public:

@@ -6,6 +6,7 @@
 
 #include "core/placement.h"
 #include "core/registration.h"
+#include "core/registration_report.h"
 #include "core/unattended.h"
 
 namespace orvandi {
@@ -72,8 +73,10 @@ Text InstalledVersion(const PlacementResult& placed) {
     return VersionText(version.value_or(0));
 }
 
-// Runs regsvr32 and waits for it; tells in `line` how it ended.
-Outcome Register(UnattendedPlatform& platform, const Text& command, bool uninstall, Text& line) {
+// Runs regsvr32 and waits for it; tells in `line` how it ended, and in `exitCode` its exit code
+// when it ended by itself.
+Outcome Register(UnattendedPlatform& platform, const Text& command, bool uninstall, Text& line,
+                 std::uint32_t& exitCode) {
     Finished finished;
     try {
         finished = platform.RunAndWait(command, kRegistrationTimeoutMs);
@@ -88,6 +91,7 @@ Outcome Register(UnattendedPlatform& platform, const Text& command, bool uninsta
                   stuck ? u" s, e non si è potuto terminare" : u" s: terminato"});
         return stuck ? Outcome::kStop : Outcome::kFailed;
     }
+    exitCode = finished.exitCode;
     line += Join({u"regsvr32 ", Decimal(static_cast<std::int32_t>(finished.exitCode)), u" (",
                   Regsvr32Meaning(finished.exitCode, uninstall), u")"});
     return finished.exitCode == 0 ? Outcome::kDone : Outcome::kFailed;
@@ -185,10 +189,8 @@ Text Explain(const Failure& failure) {
 ControlPaths PathsOf(const Text& name, const Text& applicationFolder, const Text& systemFolder,
                      const Text& windowsFolder) {
     const Text copy = Join({systemFolder, u"\\", name});
-    return {name,
-            Join({applicationFolder, u"\\OCX\\", name}),
-            copy,
-            {copy, Join({windowsFolder, u"\\SysWOW64\\", name})}};
+    return {name,          Join({applicationFolder, u"\\OCX\\", name}),         copy, systemFolder,
+            windowsFolder, {copy, Join({windowsFolder, u"\\SysWOW64\\", name})}};
 }
 
 Outcome InstallControl(UnattendedPlatform& platform, const ControlPaths& paths, Text& line) {
@@ -199,9 +201,17 @@ Outcome InstallControl(UnattendedPlatform& platform, const ControlPaths& paths, 
     line += PlacementText(placed);
     if (placed.placement == Placement::kRefuse) return Outcome::kFailed;
     line += u"; ";
-    const Outcome registered = Register(platform, RegistrationCommand(paths.copy), false, line);
+    std::uint32_t exitCode = 0;
+    const Outcome registered =
+        Register(platform, RegistrationCommand(paths.copy), false, line, exitCode);
+    if (exitCode == 3) {  // the control, or something it needs, could not be loaded
+        line += MissingText(platform, paths.copy,
+                            SearchFolders(platform, paths.systemFolder, paths.windowsFolder));
+    }
     if (registered != Outcome::kDone) return registered;
     if (placed.failure) return Outcome::kFailed;
+    // Registered, but the PC would keep using another file: not installed.
+    if (!CheckRegistration(platform, paths.copy, paths.systemFolder, line)) return Outcome::kFailed;
     CountAndRecord(platform, paths, wasPresent, InstalledVersion(placed), line);
     return setAside ? Outcome::kDoneAtRestart : Outcome::kDone;
 }
@@ -228,7 +238,9 @@ Outcome UninstallControl(UnattendedPlatform& platform, const ControlPaths& paths
         line += u"nessuna copia nella cartella di sistema";
         return Outcome::kDone;
     }
-    const Outcome unregistered = Register(platform, UnregistrationCommand(paths.copy), true, line);
+    std::uint32_t exitCode = 0;
+    const Outcome unregistered =
+        Register(platform, UnregistrationCommand(paths.copy), true, line, exitCode);
     if (unregistered == Outcome::kDone) {
         platform.RemoveRecord(paths.name);
     } else {

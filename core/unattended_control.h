@@ -29,6 +29,7 @@ struct ControlPaths {
     Text name;    // the control's file name: its record's name
     Text source;  // in the OCX folder
     Text copy;    // in the system folder
+    Text systemFolder, windowsFolder;
     // The names its count may have: the copy's path as this program writes it first, then the
     // same file under the 32-bit system folder's own name (SysWOW64), which Windows Installer
     // writes on 64-bit Windows. Value names ignore letter case, so "system32" is one name in any

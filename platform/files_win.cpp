@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "platform/files_win.h"
@@ -109,20 +110,23 @@ Text Unique() {
     return FromWide(unique, wcslen(unique));
 }
 
+// A new file in `folder` under a temporary name, opened with `access`; and its path.
+std::pair<FileHandle, Text> NewTemporary(const Text& folder, DWORD access) {
+    for (;;) {
+        Text path = Join({folder, kTemporaryPrefix, Unique(), kTemporarySuffix});
+        FileHandle file(CreateFileW(Wide(path), access, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file) return {std::move(file), std::move(path)};
+        if (GetLastError() != ERROR_FILE_EXISTS) throw LastFailure();
+    }
+}
+
 // A new temporary file in `folder`, open for writing and marked for deletion: it goes when it is
 // closed, even by the end of a program that crashed, unless the mark is taken off first.
 FileHandle CreateTemporary(const Text& folder) {
-    for (;;) {
-        const Text path = Join({folder, kTemporaryPrefix, Unique(), kTemporarySuffix});
-        FileHandle file(CreateFileW(Wide(path), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
-                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) {
-            if (GetLastError() == ERROR_FILE_EXISTS) continue;
-            throw LastFailure();
-        }
-        if (!SetDisposition(file.get(), true)) throw LastFailure();
-        return file;
-    }
+    FileHandle file = NewTemporary(folder, GENERIC_READ | GENERIC_WRITE | DELETE).first;
+    if (!SetDisposition(file.get(), true)) throw LastFailure();
+    return file;
 }
 
 class Win32Source : public SourceFile {
@@ -188,6 +192,21 @@ class Win32Source : public SourceFile {
 
 }  // namespace
 
+Text WriteTemporary(const Text& folder, const Text& text) {
+    const Text inFolder = Join({folder, u"\\"});
+    RemoveLeftovers(inFolder);
+    auto [file, path] = NewTemporary(inFolder, GENERIC_WRITE);
+    const std::vector<char> bytes = Utf8(text);
+    DWORD written = 0;
+    if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
+        const Failure failure = LastFailure();
+        file.reset();
+        DeleteFileW(Wide(path));
+        throw failure;
+    }
+    return path;
+}
+
 void CopyData(HANDLE from, HANDLE to, std::uint64_t size) {
     std::vector<char> chunk(kChunk);
     for (std::uint64_t at = 0; at < size; at += kChunk) {
@@ -210,6 +229,36 @@ std::unique_ptr<SourceFile> Win32Platform::OpenSource(const Text& path) {
 }
 
 bool Win32Platform::FileExists(const Text& path) { return IsFile(path); }
+
+// Read through a handle, never loaded: the control is not run to learn what it needs.
+Dependencies Win32Platform::ReadDependencies(const Text& path) {
+    Dependencies needs;
+    const FileHandle file = OpenToRead(path);
+    if (!file) return needs;
+    HandleBytes bytes(file.get());
+    PeImage image(bytes);
+    needs.imports = image.ImportedDlls();
+    needs.delayed = image.DelayLoadedDlls();
+    // A DLL's own manifest is its resource 2 (ISOLATIONAWARE_MANIFEST_RESOURCE_ID), in UTF-8.
+    if (const std::optional<Bytes> manifest = image.Resource(24, 2)) {
+        const int size = static_cast<int>(manifest->size());
+        needs.manifest.resize(MultiByteToWideChar(CP_UTF8, 0, manifest->data(), size, nullptr, 0));
+        MultiByteToWideChar(CP_UTF8, 0, manifest->data(), size, Wide(needs.manifest),
+                            static_cast<int>(needs.manifest.size()));
+    }
+    return needs;
+}
+
+// One volume, one file index: the same file under any name (a short name, the 32-bit view of the
+// system folder, a hard link).
+bool Win32Platform::SameFile(const Text& a, const Text& b) {
+    BY_HANDLE_FILE_INFORMATION one, other;
+    const FileHandle first = OpenToRead(a), second = OpenToRead(b);
+    return first && second && GetFileInformationByHandle(first.get(), &one) &&
+           GetFileInformationByHandle(second.get(), &other) &&
+           one.dwVolumeSerialNumber == other.dwVolumeSerialNumber &&
+           one.nFileIndexHigh == other.nFileIndexHigh && one.nFileIndexLow == other.nFileIndexLow;
+}
 
 // "Calendario.ocx.orvandi-in-uso-<unique>": what the file is and why it is there; never over
 // another file.

@@ -1,11 +1,19 @@
-// What the control files' copy is made of, for the tests to drive one step directly.
+// Files the program writes besides the log: the copy of a control (one of its steps is here for
+// the tests to drive directly), and temporary files.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
 
+#include "core/text.h"
+
 namespace orvandi {
+
+// Writes `text` in UTF-8 to a new temporary file in `folder` (named as the copy's temporary
+// files, so a leftover goes with the next copy into that folder) and answers its path. The
+// caller deletes it.
+Text WriteTemporary(const Text& folder, const Text& text);
 
 // Writes the first `size` bytes of `from` to `to` at its current position. Raises a Failure with
 // Windows' number when a read fails, or error 38 (ERROR_HANDLE_EOF) when `from` ends before

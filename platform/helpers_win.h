@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <vector>
 
 #include "core/failure.h"
 #include "core/text.h"
@@ -19,6 +20,17 @@ inline const wchar_t* Wide(const Text& text) {
 inline wchar_t* Wide(Text& text) { return reinterpret_cast<wchar_t*>(text.data()); }
 inline Text FromWide(const wchar_t* text, std::size_t length) {
     return Text(reinterpret_cast<const char16_t*>(text), length);
+}
+
+// The text in UTF-8. (A vector, not a std::string: any use of std::string links the whole of
+// libstdc++'s compiled std::string, 14 KB, into the program.)
+inline std::vector<char> Utf8(const Text& text) {
+    const int length = static_cast<int>(text.size());
+    std::vector<char> bytes(
+        WideCharToMultiByte(CP_UTF8, 0, Wide(text), length, nullptr, 0, nullptr, nullptr));
+    WideCharToMultiByte(CP_UTF8, 0, Wide(text), length, bytes.data(),
+                        static_cast<int>(bytes.size()), nullptr, nullptr);
+    return bytes;
 }
 
 // The Failure for the calling thread's last Win32 error.

@@ -31,13 +31,7 @@ void Win32Platform::OpenLog(const Text& path) {
 }
 
 void Win32Platform::WriteLog(const Text& text) {
-    // A vector, not a std::string: any use of std::string links the whole of libstdc++'s compiled
-    // std::string into the program.
-    const int length = static_cast<int>(text.size());
-    std::vector<char> bytes(
-        WideCharToMultiByte(CP_UTF8, 0, Wide(text), length, nullptr, 0, nullptr, nullptr));
-    WideCharToMultiByte(CP_UTF8, 0, Wide(text), length, bytes.data(),
-                        static_cast<int>(bytes.size()), nullptr, nullptr);
+    const std::vector<char> bytes = Utf8(text);
     DWORD written = 0;
     if (!WriteFile(log_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
         written != bytes.size()) {

@@ -3,7 +3,8 @@
 // class is defined by concern, one file each: system_win.cpp (errors, environment, clock, message
 // box, whether a window can be seen), listing_win.cpp, files_win.cpp (inspecting and copying
 // controls, and replacing one in use), processes_win.cpp, run_claim_win.cpp, log_win.cpp,
-// fatal_win.cpp, registry_win.cpp (records and shared counts) and restart_manager_win.cpp.
+// fatal_win.cpp, registry_win.cpp (records, shared counts, class registrations),
+// restart_manager_win.cpp and control_info_win.cpp (type libraries, side-by-side assemblies).
 #pragma once
 
 #include <windows.h>
@@ -52,6 +53,13 @@ class Win32Platform : public UnattendedPlatform {
     Text SetAside(const Text& path) override;
     void Rename(const Text& from, const Text& to) override;
     void DeleteAtRestart(const Text& path) override;
+    Dependencies ReadDependencies(const Text& path) override;
+    std::vector<Text> KnownDlls() override;
+    bool FindsAssembly(const Text& identity) override;
+    std::optional<TypeLibrary> ReadTypeLibrary(const Text& path) override;
+    std::optional<Text> MachineServer(const Text& clsid) override;
+    std::vector<UserServer> UserServers(const Text& clsid) override;
+    bool SameFile(const Text& a, const Text& b) override;
 
   private:
     HWND owner_;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -14,6 +15,7 @@
 
 #include "platform/files_win.h"
 #include "platform/platform_win.h"
+#include "platform/tests/sample_image.h"
 
 namespace orvandi {
 namespace {
@@ -29,6 +31,17 @@ bool Write(const fs::path& path, const std::string& bytes) {
 std::string Bytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A file opened with `access`, shared as `share`; a new one with CREATE_ALWAYS.
+FileHandle Open(const fs::path& path, DWORD access, DWORD share = 0, DWORD how = OPEN_EXISTING) {
+    return FileHandle(CreateFileW(path.c_str(), access, share, nullptr, how, 0, nullptr));
+}
+
+// The system folder as a 32-bit program sees it, or the real one (SysWOW64).
+fs::path SystemFolder(UINT(WINAPI* get)(LPWSTR, UINT) = GetSystemDirectoryW) {
+    wchar_t path[MAX_PATH];
+    return std::wstring(path, get(path, MAX_PATH));
 }
 
 // The number of the Failure that `action` raised, or 0.
@@ -105,16 +118,12 @@ TEST_F(Win32PlatformTest, CopiesTheDataWholeOrNotAtAll) {
         fs::remove(folder / L"new.ocx");
         if (row.source) {
             Write(folder / L"new.ocx", fresh);
-            const FileHandle source(CreateFileW((folder / L"new.ocx").c_str(),
-                                                FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0,
-                                                nullptr));
-            SetFileTime(source.get(), nullptr, nullptr, &old2001);
+            SetFileTime(Open(folder / L"new.ocx", FILE_WRITE_ATTRIBUTES).get(), nullptr, nullptr,
+                        &old2001);
             SetFileAttributesW((folder / L"new.ocx").c_str(), FILE_ATTRIBUTE_READONLY);
         }
         Write(folder / L"old.ocx", "old");
-        FileHandle held(row.held ? CreateFileW((folder / L"old.ocx").c_str(), GENERIC_READ, 0,
-                                               nullptr, OPEN_EXISTING, 0, nullptr)
-                                 : nullptr);
+        FileHandle held = row.held ? Open(folder / L"old.ocx", GENERIC_READ) : FileHandle();
         EXPECT_EQ(Raised([&] {
                       platform.OpenSource(T(folder / L"new.ocx"))->CopyTo(T(folder / L"old.ocx"));
                   }),
@@ -136,38 +145,29 @@ TEST_F(Win32PlatformTest, CopiesTheDataWholeOrNotAtAll) {
 TEST_F(Win32PlatformTest, TheFileInspectedIsTheFileCopied) {
     Write(folder / L"source.ocx", std::string(100000, 's'));
     const std::unique_ptr<SourceFile> open = platform.OpenSource(T(folder / L"source.ocx"));
-    EXPECT_FALSE(FileHandle(CreateFileW((folder / L"source.ocx").c_str(), GENERIC_WRITE,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                        0, nullptr)));
+    EXPECT_FALSE(Open(folder / L"source.ocx", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
 
-    const FileHandle from(CreateFileW((folder / L"source.ocx").c_str(), GENERIC_READ,
-                                      FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    const FileHandle unreadable(CreateFileW((folder / L"source.ocx").c_str(), FILE_READ_ATTRIBUTES,
-                                            FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    const FileHandle to(CreateFileW((folder / L"copy.ocx").c_str(), GENERIC_WRITE, 0, nullptr,
-                                    CREATE_ALWAYS, 0, nullptr));
+    const FileHandle from = Open(folder / L"source.ocx", GENERIC_READ, FILE_SHARE_READ);
+    const FileHandle unreadable =
+        Open(folder / L"source.ocx", FILE_READ_ATTRIBUTES, FILE_SHARE_READ);
+    const FileHandle to = Open(folder / L"copy.ocx", GENERIC_WRITE, 0, CREATE_ALWAYS);
     EXPECT_EQ(Raised([&] { CopyData(from.get(), to.get(), 200000); }), ERROR_HANDLE_EOF);
     EXPECT_EQ(Raised([&] { CopyData(unreadable.get(), to.get(), 10); }), ERROR_ACCESS_DENIED);
 }
 
-// What decides a copy, read from real files: whether a file is a 32-bit control, then the
-// versions of the sample control's two builds and whether two files hold the same bytes.
+// What decides a copy, read from real files through the PE reader (which is tested on its own on
+// every kind of file): the versions of the sample control's two builds, and whether two files
+// hold the same bytes.
 TEST_F(Win32PlatformTest, InspectReadsWhatTheCopyRulesNeed) {
     const auto inspect = [&](const wchar_t* source, const wchar_t* destination) {
         return platform.OpenSource(T(folder / source))->Inspect(T(folder / destination));
     };
-    for (const auto& [bytes, control] : {std::pair{Bytes(SAMPLE_OCX), true}, {"MZ text", false}}) {
-        Write(folder / L"kind.ocx", bytes);
-        EXPECT_EQ(inspect(L"kind.ocx", L"none.ocx").sourceIsControl, control) << bytes.size();
-    }
-
     for (const wchar_t* name : {L"older.ocx", L"same.ocx", L"held.ocx"}) {
         fs::copy_file(SAMPLE_OCX, folder / name);
     }
     fs::copy_file(NEWER_OCX, folder / L"newer.ocx");
-    const FileHandle held(CreateFileW((folder / L"held.ocx").c_str(), GENERIC_READ, 0, nullptr,
-                                      OPEN_EXISTING, 0, nullptr));
+    const FileHandle held = Open(folder / L"held.ocx", GENERIC_READ);
     const std::optional<std::uint64_t> none, v4 = 0x0001000200030004, v5 = *v4 + 1;
     // As CopyFacts: a control, its version, the destination's, the same bytes, the destination
     // exists.
@@ -195,11 +195,8 @@ TEST_F(Win32PlatformTest, InspectReadsWhatTheCopyRulesNeed) {
 // ended at once with all it started ("Lento" takes 3 s to register; "Figlio" starts a program
 // and records its id, then waits).
 TEST_F(Win32PlatformTest, StartsProgramsFromTheSystemFolderAndEndsThemWithAllTheyStarted) {
-    wchar_t system[MAX_PATH];
     fs::remove(folder / L"orvandi-cmd.exe");  // TearDown may not remove it while it still runs
-    fs::copy_file(
-        fs::path(std::wstring(system, GetSystemDirectoryW(system, MAX_PATH))) / L"cmd.exe",
-        folder / L"orvandi-cmd.exe");
+    fs::copy_file(SystemFolder() / L"cmd.exe", folder / L"orvandi-cmd.exe");
     fs::copy_file(SAMPLE_OCX, folder / L"Lento.ocx");
     fs::copy_file(SAMPLE_OCX, folder / L"Figlio.ocx");
     const Text path = platform.GetEnvironment(u"PATH");
@@ -233,10 +230,8 @@ TEST_F(Win32PlatformTest, StartsProgramsFromTheSystemFolderAndEndsThemWithAllThe
 // session manager, which reads its real path at boot (SysWOW64 where a 32-bit program sees
 // System32). Who holds it is asked of the Restart Manager, which under Wine names nobody.
 TEST_F(Win32PlatformTest, AControlInUseIsSetAsideAndDeletedAtTheRestart) {
-    wchar_t system[MAX_PATH], wow[MAX_PATH];
-    const fs::path copy =
-        fs::path(std::wstring(system, GetSystemDirectoryW(system, MAX_PATH))) / L"Trattenuto.ocx";
-    const std::wstring real(wow, GetSystemWow64DirectoryW(wow, MAX_PATH));
+    const fs::path copy = SystemFolder() / L"Trattenuto.ocx";
+    const std::wstring real = SystemFolder(GetSystemWow64DirectoryW);
     SetFileAttributesW(copy.c_str(), FILE_ATTRIBUTE_NORMAL);
     fs::remove(copy);
     fs::copy_file(SAMPLE_OCX, copy);
@@ -291,6 +286,89 @@ TEST_F(Win32PlatformTest, RecordsAndCountsLiveInThe32BitView) {
     platform.RemoveRecord(u"OrvandiProva.ocx");
     EXPECT_FALSE(platform.ReadSharedCount(path));
     EXPECT_FALSE(platform.ReadRecord(u"OrvandiProva.ocx"));
+}
+
+// What a control needs to load, read from the file without loading it: a control built in
+// memory (imports, delay-loaded imports, a manifest), and the sample control that imports a DLL
+// that does not exist and an API set. Whether Windows finds an assembly, and the KnownDLLs as
+// the registry lists them.
+TEST_F(Win32PlatformTest, ReadsWhatAControlNeedsWithoutLoadingIt) {
+    Write(folder / L"built.ocx", Control());
+    const Dependencies built = platform.ReadDependencies(T(folder / L"built.ocx"));
+    EXPECT_EQ(built.imports, (std::vector<Text>{u"KERNEL32.dll", u"OLEAUT32.dll"}));
+    EXPECT_EQ(built.delayed, (std::vector<Text>{u"COMDLG32.dll", u"MSVBVM60.DLL"}));
+    EXPECT_EQ(built.manifest, u"<assembly/>");
+    const Dependencies missing = platform.ReadDependencies(T(MISSING_OCX));
+    ASSERT_TRUE(missing.imports);
+    for (const Text dll :
+         {u"KERNEL32.dll", u"api-ms-win-core-orvandi-l1-1-0.dll", u"OrvandiAssente.dll"}) {
+        EXPECT_NE(std::find(missing.imports->begin(), missing.imports->end(), dll),
+                  missing.imports->end());
+    }
+    EXPECT_NE(missing.manifest.find(u"name=\"Orvandi.Assente\""), Text::npos);
+
+    EXPECT_FALSE(platform.FindsAssembly(
+        u" type=\"win32\" name=\"Orvandi.Assente\" version=\"1.0.0.0\" "
+        u"processorArchitecture=\"x86\" publicKeyToken=\"0000000000000000\""));
+    EXPECT_TRUE(platform.FindsAssembly(
+        u" type=\"win32\" name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\" "
+        u"processorArchitecture=\"x86\" publicKeyToken=\"6595b64144ccf1df\" language=\"*\""));
+
+    const wchar_t* known = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\KnownDLLs";
+    RegSetKeyValueW(HKEY_LOCAL_MACHINE, known, L"orvprova", REG_SZ, L"orvprova.dll", 26);
+    const std::vector<Text> dlls = platform.KnownDlls();
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, known, L"orvprova");
+    EXPECT_NE(std::find(dlls.begin(), dlls.end(), u"orvprova.dll"), dlls.end());
+}
+
+// What a control registered: its type library, read without registering anything; the file each
+// class is registered to for the machine ("Altrove" registers its class to Altro.ocx beside it)
+// and for each loaded user; and files compared by identity, whatever their names.
+TEST_F(Win32PlatformTest, ReadsWhatAControlRegistered) {
+    const Text clsid = u"{4F7A2C11-8B3E-4D5A-9C61-2E0B7D9A1F30}";
+    fs::copy_file(SAMPLE_OCX, folder / L"Altrove.ocx");
+    Write(folder / L"text.ocx", "MZ text");
+    const std::optional<TypeLibrary> library = platform.ReadTypeLibrary(T(folder / L"Altrove.ocx"));
+    ASSERT_TRUE(library);
+    EXPECT_EQ(std::tuple(library->libid, library->major, library->minor),
+              std::tuple(Text(u"{4F7A2C10-8B3E-4D5A-9C61-2E0B7D9A1F30}"), 1, 0));
+    ASSERT_EQ(library->classes.size(), 2u);
+    EXPECT_EQ(std::tuple(library->classes[0].clsid, library->classes[0].name,
+                         library->classes[0].creatable, library->classes[1].creatable),
+              std::tuple(clsid, Text(u"Campione"), true, false));
+    HKEY registered = nullptr;
+    EXPECT_NE(RegOpenKeyExW(HKEY_CLASSES_ROOT, L"TypeLib\\{4F7A2C10-8B3E-4D5A-9C61-2E0B7D9A1F30}",
+                            0, KEY_READ, &registered),
+              ERROR_SUCCESS)
+        << "reading registered the type library";
+    const KeyHandle closed(registered);
+    EXPECT_FALSE(platform.ReadTypeLibrary(T(folder / L"text.ocx")));
+
+    ASSERT_EQ(
+        platform.RunAndWait(u"regsvr32 /s \"" + T(folder / L"Altrove.ocx") + u"\"", 60000).exitCode,
+        0u);
+    EXPECT_EQ(platform.MachineServer(clsid), T(folder / L"Altro.ocx"));
+    const std::wstring own =
+        L"Software\\Classes\\CLSID\\" + std::wstring(clsid.begin(), clsid.end());
+    RegSetKeyValueW(HKEY_CURRENT_USER, (own + L"\\InprocServer32").c_str(), nullptr, REG_SZ,
+                    L"C:\\Utente\\Campione.ocx", 46);
+    const std::vector<UserServer> users = platform.UserServers(clsid);
+    RegDeleteTreeW(HKEY_CURRENT_USER, own.c_str());
+    ASSERT_EQ(users.size(), 1u);
+    EXPECT_EQ(users[0].file, u"C:\\Utente\\Campione.ocx");
+    EXPECT_EQ(users[0].sid.compare(0, 8, u"S-1-5-21"), 0) << fs::path(T(users[0].sid)).string();
+
+    wchar_t shortName[MAX_PATH];
+    const fs::path copy = SystemFolder() / L"Orvandi identit\u00e0.ocx";
+    fs::remove(copy);
+    fs::copy_file(SAMPLE_OCX, copy);
+    const fs::path real = SystemFolder(GetSystemWow64DirectoryW) / copy.filename();
+    GetShortPathNameW(copy.c_str(), shortName, MAX_PATH);
+    EXPECT_TRUE(platform.SameFile(T(copy), T(real)));
+    EXPECT_TRUE(platform.SameFile(T(shortName), T(copy))) << fs::path(shortName).string();
+    EXPECT_FALSE(platform.SameFile(T(copy), T(folder / L"Altrove.ocx")));
+    EXPECT_FALSE(platform.SameFile(T(folder / L"none.ocx"), T(folder / L"none.ocx")));
+    fs::remove(copy);
 }
 
 // A log is appended to, in UTF-8 (one unattended run at a time: see the end-to-end test). Where

@@ -19,7 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 const fs::path g_orvandi = ORVANDI_EXE, g_sample = SAMPLE_OCX, g_newer = NEWER_OCX,
-               g_planted = PLANTED_EXE, g_temp = fs::temp_directory_path();
+               g_missing = MISSING_OCX, g_planted = PLANTED_EXE, g_temp = fs::temp_directory_path();
 const fs::path g_full = "/tmp/orvandi-full";  // its OCX folder holds 32768 .ocx files
 
 fs::path SystemFolder(UINT(WINAPI* get)(LPWSTR, UINT)) {
@@ -246,8 +246,7 @@ TEST(EndToEnd, InstallsAndUninstallsUnattended) {
     const orvandi::KernelHandle release(
         CreateEventW(nullptr, TRUE, FALSE, L"OrvandiSamples.Release"));
     Orvandi install(app, app, L"-s " + logSwitch);
-    bool window =
-        false;  // looked for all along: under emulation the program takes a while to start
+    bool window = false;  // looked for all along: under emulation the program starts slowly
     while (WaitForSingleObject(registering.get(), 20) == WAIT_TIMEOUT) {
         window = window || install.HasWindow();
     }
@@ -261,10 +260,9 @@ TEST(EndToEnd, InstallsAndUninstallsUnattended) {
     EXPECT_NE(Record(L"Buono.ocx", L"Registered"), L"(none)");
     EXPECT_EQ(Record(L"Guasto.ocx", L"Registered"), L"(none)");
     const std::string text = Bytes(log);
-    for (const char* line :
-         {"Buono.ocx: copiato; regsvr32 0 (registrato); conteggio condiviso 1\r\n",
-          "Guasto.ocx: copiato; regsvr32 5 (", "Lento.ocx: copiato; regsvr32 0",
-          "Totale 3, riusciti 2, non riusciti 1; codice di uscita 1603\r\n"}) {
+    for (const char* line : {"Buono.ocx: copiato; regsvr32 0 (registrato); libreria dei tipi",
+                             "Guasto.ocx: copiato; regsvr32 5 (", "Lento.ocx: copiato; regsvr32 0",
+                             "Totale 3, riusciti 2, non riusciti 1; codice di uscita 1603\r\n"}) {
         EXPECT_NE(text.find(line), std::string::npos) << line << " in " << text;
     }
 
@@ -316,6 +314,30 @@ TEST(EndToEnd, CountsSharedControlsAndReplacesOneInUse) {
     EXPECT_NE(Record(L"Usato.ocx", L"Registered"), L"(none)");
     EXPECT_EQ(Count(L"Usato.ocx"), 2u) << "present and uncounted";
     FreeLibrary(loaded);
+}
+
+// Why a control fails: sample_missing imports a DLL that does not exist, so Windows cannot load it
+// (regsvr32 3), and the log names that DLL (not the API set it imports too) and the assemblies its
+// manifest names. "Altrove" registers, but its class for another file: the PC would keep using
+// that one, and the entry fails.
+TEST(EndToEnd, SaysWhyAControlFailsAndChecksWhatItRegistered) {
+    const fs::path app = App(L"why", {L"Altrove.ocx"});
+    fs::remove(g_wow / L"Mancante.ocx");
+    fs::copy_file(g_missing, app / L"OCX" / L"Mancante.ocx");
+    const fs::path log = app / L"Orvandi.log";
+    EXPECT_EQ(Orvandi(app, app, L"/S /LOG=\"" + log.wstring() + L"\"").ExitCode(), 1603u);
+    // What only the real system shows: what Windows does not find (not the API set), and the
+    // file the class was registered to.
+    const std::string text = Bytes(log);
+    for (const char* part :
+         {"Mancante.ocx: copiato; regsvr32 3 (",
+          "; mancano: OrvandiAssente.dll; assembly "
+          "Orvandi.Assente 1.0.0.0 non trovato; assembly Microsoft.Windows.Common-Controls 6.0.0.0 "
+          "trovato\r\n",
+          "Campione {4F7A2C11-8B3E-4D5A-9C61-2E0B7D9A1F30} (registrata per un altro "
+          "file: C:\\windows\\SYSTEM32\\Altro.ocx)"}) {
+        EXPECT_NE(text.find(part), std::string::npos) << part << " in " << text;
+    }
 }
 
 }  // namespace

@@ -5,13 +5,22 @@
 // it sets the event "OrvandiSamples.Registering" when there is one and takes 3 s, or until the
 // event "OrvandiSamples.Release" is set when there is that one; named "Figlio..." it starts a
 // program that runs for two minutes, records its process id under Child, and waits a minute.
+// Registered, it registers its class Campione for this file, or, named "Altrove...", for the file
+// Altro.ocx beside it. Built with SAMPLE_IMPORTS it imports a DLL that does not exist, so it
+// cannot be loaded at all.
 #include <windows.h>
 
 #include <string>
 
+#ifdef SAMPLE_IMPORTS
+extern "C" __declspec(dllimport) int OrvandiAssente();
+extern "C" __declspec(dllimport) int OrvandiInsieme();
+#endif
+
 namespace {
 
 HMODULE g_module;
+const wchar_t kServer[] = L"CLSID\\{4F7A2C11-8B3E-4D5A-9C61-2E0B7D9A1F30}\\InprocServer32";
 
 std::wstring Path(HMODULE module) {
     wchar_t path[MAX_PATH];
@@ -41,6 +50,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 }
 
 extern "C" HRESULT WINAPI DllRegisterServer() {
+#ifdef SAMPLE_IMPORTS
+    if (OrvandiAssente() + OrvandiInsieme() != 0) return E_FAIL;
+#endif
     const std::wstring self = Path(g_module);
     if (self.find(L"\\Guasto") != std::wstring::npos) return E_FAIL;
     if (self.find(L"\\Lento") != std::wstring::npos) {
@@ -77,6 +89,11 @@ extern "C" HRESULT WINAPI DllRegisterServer() {
     startup.cb = sizeof startup;
     GetStartupInfoW(&startup);
     const bool shown = startup.dwFlags & STARTF_USESHOWWINDOW;
+    const std::wstring server = self.find(L"\\Altrove") == std::wstring::npos
+                                    ? self
+                                    : self.substr(0, self.rfind(L'\\')) + L"\\Altro.ocx";
+    RegSetKeyValueW(HKEY_CLASSES_ROOT, kServer, nullptr, REG_SZ, server.c_str(),
+                    static_cast<DWORD>((server.size() + 1) * sizeof(wchar_t)));
     AddLine(L"Registered", self + L" | " + Path(nullptr) + L" | " +
                                std::wstring(folder, GetCurrentDirectoryW(MAX_PATH, folder)) +
                                L" | " + (shown ? std::to_wstring(startup.wShowWindow) : L"-"));
@@ -84,6 +101,7 @@ extern "C" HRESULT WINAPI DllRegisterServer() {
 }
 
 extern "C" HRESULT WINAPI DllUnregisterServer() {
+    RegDeleteKeyW(HKEY_CLASSES_ROOT, kServer);
     AddLine(L"Unregistered", Path(g_module));
     return S_OK;
 }
