@@ -119,7 +119,7 @@ int Run(UnattendedPlatform& platform, bool uninstall, RunLog& log, const Text& a
         log.Line(line);
         if (outcome == Outcome::kStop) {
             return log.End(
-                u"Installazione interrotta: nessun altro regsvr32 può partire accanto a "
+                u"Interrotto: nessun altro regsvr32 può partire accanto a "
                 u"uno che non termina",
                 kExitFailed);
         }

@@ -381,7 +381,7 @@ TEST(RunUnattended, InstallsEveryEntryAndLogsIt) {
         {"a regsvr32 that cannot be ended stops the run", RunMode::kInstall, {u"Fermo.ocx", u"Ok.ocx"}, {},
          kExitFailed,
          u"Fermo.ocx: copiato; regsvr32 ancora in esecuzione dopo 120 s, e non si \u00e8 potuto terminare\r\n"
-         u"Installazione interrotta: nessun altro regsvr32 pu\u00f2 partire accanto a uno che non "
+         u"Interrotto: nessun altro regsvr32 pu\u00f2 partire accanto a uno che non "
          u"termina; codice di uscita 1603\r\n", RunMark::kTaken, u""},
 
         {"another run", RunMode::kInstall, six, {}, kExitAnotherRun,
