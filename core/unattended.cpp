@@ -53,7 +53,10 @@ class RunLog {
         platform_.OpenLog(ExpandVariables(platform_, path));
         on_ = true;
     }
-    void Line(const Text& text) {
+    // One line, whatever its parts hold: a registry value that a user wrote, or a name in a
+    // control file, cannot start a line of its own and pass for the program's.
+    void Line(Text text) {
+        for (char16_t& c : text) c = c < u' ' ? u' ' : c;
         if (on_) platform_.WriteLog(Join({text, kCrLf}));
     }
     // The run's last line: why it ends, and with which exit code.

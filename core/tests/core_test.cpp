@@ -609,9 +609,9 @@ TEST(RunUnattended, ExplainsAFailedLoadAndChecksARegistration) {
          kExitFailed},
         {"a creatable class not registered", 0, {}, {}, {},
          registered + u" (non registrata), Pagina {C2} (non creabile)", kExitFailed},
-        {"a user's own registration of another file: a warning only", 0, {}, {{c1, copy}},
-         {{u"S-1-5-21-7", u"C:\\Utenti\\a\\Calendario.ocx"}, {u"S-1-5-21-8", copy}},
-         registered + u" (attenzione: per l'utente S-1-5-21-7 \u00e8 registrata per C:\\Utenti\\a\\Calendario.ocx), "
+        {"a user's own registration of another file: a warning only, on the control's line", 0, {}, {{c1, copy}},
+         {{u"S-1-5-21-7", u"C:\\a\r\nTotale 1; codice di uscita 0\\C.ocx"}, {u"S-1-5-21-8", copy}},
+         registered + u" (attenzione: per l'utente S-1-5-21-7 \u00e8 registrata per C:\\a  Totale 1; codice di uscita 0\\C.ocx), "
          u"Pagina {C2} (non creabile); conteggio condiviso 1", kExitSuccess},
         // clang-format on
     };
