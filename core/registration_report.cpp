@@ -115,9 +115,17 @@ bool CheckRegistration(UnattendedPlatform& platform, const Text& copy, const Tex
                   Decimal(library->minor), u":"});
     if (library->classes.empty()) line += u" nessuna classe";
     // A registration by bare name is found in the system folder.
+    // Only a path on a local drive is opened to be compared: a user may have registered a share
+    // (which SYSTEM would log on to) or a named pipe (whose server could then act as SYSTEM).
+    // Anything else is not the copy, which is on a local drive.
     const auto names = [&](const Text& file) {
-        return platform.SameFile(
-            file.find(u'\\') == Text::npos ? Join({systemFolder, u"\\", file}) : file, copy);
+        if (file.find_first_of(u"\\/") == Text::npos) {
+            return platform.SameFile(Join({systemFolder, u"\\", file}), copy);
+        }
+        const bool local =
+            file.size() > 2 && file[1] == u':' && file[2] == u'\\' &&
+            ((file[0] >= u'A' && file[0] <= u'Z') || (file[0] >= u'a' && file[0] <= u'z'));
+        return local && platform.SameFile(file, copy);
     };
     bool pointsHere = true;
     for (const CoClass& coclass : library->classes) {

@@ -23,11 +23,13 @@ constexpr DWORD kChunk = 64 * 1024;
 constexpr char16_t kTemporaryPrefix[] = u"~orvandi-";
 constexpr char16_t kTemporarySuffix[] = u".tmp";
 
-// A file opened for reading only, whoever else has it open (a control in use by a program).
+// A file opened for reading only, whoever else has it open (a control in use by a program). Should
+// the path name a pipe after all, its server learns nothing of who opened it.
 FileHandle OpenToRead(const Text& path) {
-    return FileHandle(CreateFileW(Wide(path), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    return FileHandle(CreateFileW(
+        Wide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN | SECURITY_SQOS_PRESENT | SECURITY_ANONYMOUS,
+        nullptr));
 }
 
 // Reads `size` bytes at `offset`; false when the file ends before them.

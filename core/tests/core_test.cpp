@@ -170,6 +170,7 @@ struct Fake : UnattendedPlatform, EntryList {
     std::optional<Text> MachineServer(const Text& clsid) override { return Found(servers, clsid); }
     std::vector<UserServer> UserServers(const Text& clsid) override { return userServers[clsid]; }
     bool SameFile(const Text& a, const Text& b) override {
+        Log(u"SameFile " + a);
         return Upper(a) == Upper(b) || sameFiles.count({a, b}) > 0;
     }
 
@@ -610,8 +611,10 @@ TEST(RunUnattended, ExplainsAFailedLoadAndChecksARegistration) {
         {"a creatable class not registered", 0, {}, {}, {},
          registered + u" (non registrata), Pagina {C2} (non creabile)", kExitFailed},
         {"a user's own registration of another file: a warning only, on the control's line", 0, {}, {{c1, copy}},
-         {{u"S-1-5-21-7", u"C:\\a\r\nTotale 1; codice di uscita 0\\C.ocx"}, {u"S-1-5-21-8", copy}},
-         registered + u" (attenzione: per l'utente S-1-5-21-7 \u00e8 registrata per C:\\a  Totale 1; codice di uscita 0\\C.ocx), "
+         {{u"S-1-5-21-7", u"C:\\a\r\nTotale 1; codice di uscita 0\\C.ocx"}, {u"S-1-5-21-8", copy},
+          {u"S-1-5-21-9", u"\\\\.\\pipe\\p"}},
+         registered + u" (attenzione: per l'utente S-1-5-21-7 \u00e8 registrata per C:\\a  Totale 1; codice di uscita 0\\C.ocx) "
+         u"(attenzione: per l'utente S-1-5-21-9 \u00e8 registrata per \\\\.\\pipe\\p), "
          u"Pagina {C2} (non creabile); conteggio condiviso 1", kExitSuccess},
         // clang-format on
     };
@@ -636,6 +639,7 @@ TEST(RunUnattended, ExplainsAFailedLoadAndChecksARegistration) {
             << std::string(fake.logFile.begin(), fake.logFile.end());
         EXPECT_EQ(fake.records.count(u"Calendario.ocx") > 0, row.exitCode == kExitSuccess)
             << "only a registration that took effect is recorded";
+        EXPECT_EQ(fake.log.find(u"SameFile \\\\"), Text::npos) << "a pipe or a share was opened";
     }
 }
 
