@@ -26,7 +26,10 @@ PlacementResult PlaceControl(Platform& platform, const Text& source, const Text&
             if (at != Text::npos) text.replace(at, 2, source);
             result.failure = Failure{kNotAControlNumber, text};
         } else if (result.placement == Placement::kCopy) {
-            file->CopyTo(destination);
+            const CopyResult copied = file->CopyTo(destination);
+            result.wasReadOnly = copied.wasReadOnly;
+            result.refusedInPlace = copied.refused.has_value();
+            result.failure = copied.refused;
         }
     } catch (const Failure& failure) {
         result.failure = failure;

@@ -28,6 +28,8 @@ struct PlacementResult {
     Placement placement = Placement::kCopy;
     CopyFacts facts;                 // what the decision was taken on
     std::optional<Failure> failure;  // why the copy failed, or why the source was refused
+    bool refusedInPlace = false;     // the failure is the copy there refusing to be replaced
+    bool wasReadOnly = false;        // the copy replaced was read-only
 };
 
 // Opens the source once, inspects it and the destination, decides, and copies from that same

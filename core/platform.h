@@ -32,6 +32,14 @@ struct CopyFacts {
     bool destinationExists = false;
 };
 
+// How a copy ended that did not fail on its way.
+struct CopyResult {
+    bool wasReadOnly = false;  // the file it replaced was read-only
+    // Why the file there refused to give its name to the new copy (the copy's last step): a
+    // program holds it, say. The file there is then as it was.
+    std::optional<Failure> refused;
+};
+
 // A control file opened once, and kept open with read sharing only until it is released: nobody
 // can change it between the checks that decide its copy and the copy itself.
 class SourceFile {
@@ -40,9 +48,11 @@ class SourceFile {
     // Reads the facts about this file and the destination it would be copied to. A destination
     // that is missing or cannot be read has no version and differs.
     virtual CopyFacts Inspect(const Text& destination) = 0;
-    // Writes this file's data over destination, replacing an existing file: the destination is
-    // then either the old file or the whole new one.
-    virtual void CopyTo(const Text& destination) = 0;
+    // Writes this file's data over destination, replacing an existing file, a read-only one too:
+    // the destination is then either the old file or the whole new one. Raises a Failure when
+    // this file cannot be read or the new copy cannot be written beside the destination; answers
+    // why when only the destination's own refusal stopped it.
+    virtual CopyResult CopyTo(const Text& destination) = 0;
 };
 
 class Platform {
@@ -79,6 +89,7 @@ enum class Ending {
     kExited,          // by itself, in time
     kEndedAtTimeout,  // still running when the time was up, and ended then with all it started
     kWouldNotEnd,     // still running when the time was up, and still running after being ended
+    kNotPlaced,       // not run: Windows refused the job placement asked for
 };
 
 struct Finished {
@@ -88,9 +99,28 @@ struct Finished {
 
 // The mark of an unattended run in progress on this computer.
 enum class RunMark {
-    kTaken,        // this run holds it now
-    kAnotherRun,   // an unattended run of this program holds it
-    kHeldByOther,  // something else holds its name: not a run of this program
+    kTaken,       // this run holds it now
+    kAnotherRun,  // another unattended run of this program holds it
+    kRefused,     // this run may not make it: it is not an administrator's
+};
+
+// Where RunAndWait puts the program it starts: in a job of its own (inside the job this program
+// runs in, if any), in a job of its own broken away from that one, or in no job at all.
+enum class JobPlacement { kOwnJob, kBreakaway, kAlone };
+
+// A registry value as it is stored: its type (REG_SZ 1, REG_BINARY 3, REG_DWORD 4, ...) and its
+// bytes.
+struct StoredValue {
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> data;
+};
+
+// The file registered for the machine as a class's in-process server.
+struct ClassServer {
+    Text file;  // empty: none
+    // Windows Installer advertises the class too (a value named "InprocServer32" beside the
+    // file): using it may make Windows Installer repair its product.
+    bool advertised = false;
 };
 
 class UnattendedPlatform;
@@ -147,12 +177,16 @@ class UnattendedPlatform : public Platform {
     // From now until the program ends, a fault that would end it (a structured exception nobody
     // handles, terminate, abort) calls `handler` and ends the program with the code it answers.
     virtual void CatchFatal(FatalHandler handler) = 0;
-    // Starts the program named by the command line's first word, as Launch does but hidden, and
-    // waits for it up to `timeoutMs`; one still running then is ended with everything it started.
-    virtual Finished RunAndWait(const Text& commandLine, std::uint32_t timeoutMs) = 0;
+    // Starts the program named by the command line's first word, as Launch does but hidden, in a
+    // job as `placement` says, and waits for it up to `timeoutMs`. One still running then is
+    // ended, with everything it started when it is in a job; so it is when this program ends
+    // before it. kAlone is never refused.
+    virtual Finished RunAndWait(const Text& commandLine, std::uint32_t timeoutMs,
+                                JobPlacement placement) = 0;
     virtual bool FileExists(const Text& path) = 0;
     // Marks an unattended run as in progress on this computer, seen from every session, until the
-    // program ends.
+    // program ends, even by a crash. Only administrators and SYSTEM can make the mark, and
+    // nothing else can hold it.
     virtual RunMark ClaimRun() = 0;
     // Opens a log file to append to (created when missing). Raises a Failure for anything but a
     // plain file with one name: a folder, a link of any kind. WriteLog appends a text to it.
@@ -166,9 +200,10 @@ class UnattendedPlatform : public Platform {
     virtual void WriteRecord(const Text& name, const Text& version) = 0;
     virtual void RemoveRecord(const Text& name) = 0;
     // The count of programs sharing a file, as installers keep it, by the file's path as it was
-    // written; nothing when there is none. Writing 0 removes it.
-    virtual std::optional<std::uint32_t> ReadSharedCount(const Text& path) = 0;
-    virtual void WriteSharedCount(const Text& path, std::uint32_t count) = 0;
+    // written, as it is stored; nothing when there is none.
+    virtual std::optional<StoredValue> ReadSharedCount(const Text& path) = 0;
+    virtual void WriteSharedCount(const Text& path, const StoredValue& count) = 0;
+    virtual void RemoveSharedCount(const Text& path) = 0;
     // The programs that hold a file open, as far as Windows tells; nothing when it cannot.
     virtual std::optional<std::vector<Holder>> Holders(const Text& path) = 0;
     // Renames a file aside, in its own folder, under a new name that says what it is; answers
@@ -188,13 +223,13 @@ class UnattendedPlatform : public Platform {
     // The type library a control carries, read without registering anything; nothing when it
     // has none.
     virtual std::optional<TypeLibrary> ReadTypeLibrary(const Text& path) = 0;
-    // The file registered for the machine as a class's in-process server (32-bit view); nothing
-    // when there is none.
-    virtual std::optional<Text> MachineServer(const Text& clsid) = 0;
-    // Each loaded user profile that registers the class for itself.
+    // The file registered for the machine as a class's in-process server (32-bit view), its
+    // variables expanded; nothing when the class has no such key.
+    virtual std::optional<ClassServer> MachineServer(const Text& clsid) = 0;
+    // Each loaded user profile that registers the class for itself, its variables expanded.
     virtual std::vector<UserServer> UserServers(const Text& clsid) = 0;
     // Whether two paths name one file (one volume, one file index): short names and the 32-bit
-    // view of the system folder are the same file.
+    // view of the system folder are the same file. Opens both: never for a path a user wrote.
     virtual bool SameFile(const Text& a, const Text& b) = 0;
 };
 

@@ -40,6 +40,24 @@ Text Missing(UnattendedPlatform& platform, const std::vector<Text>& names,
     return missing;
 }
 
+// A path in one spelling, as Windows would open it: without quotes, "/" read as "\", no "\\?\" or
+// "\\.\" before a drive letter, in capitals, and SysWOW64 as System32, which is the same folder
+// to a 32-bit program. A bare name is the file of that name in the system folder.
+Text OneSpelling(Text path, const Text& systemFolder) {
+    path.erase(std::remove(path.begin(), path.end(), u'"'), path.end());
+    std::replace(path.begin(), path.end(), u'/', u'\\');
+    if (path.find(u'\\') == Text::npos) path = Join({systemFolder, u"\\", path});
+    path = Upper(path);
+    if ((StartsWith(path, u"\\\\?\\") || StartsWith(path, u"\\\\.\\")) && path.size() > 5 &&
+        path[5] == u':') {
+        path.erase(0, 4);
+    }
+    for (std::size_t at; (at = path.find(u"\\SYSWOW64\\")) != Text::npos;) {
+        path.replace(at, 10, u"\\SYSTEM32\\");
+    }
+    return path;
+}
+
 }  // namespace
 
 std::vector<Text> DependentAssemblies(const Text& manifest) {
@@ -114,20 +132,20 @@ bool CheckRegistration(UnattendedPlatform& platform, const Text& copy, const Tex
     line += Join({u"; libreria dei tipi ", library->libid, u" ", Decimal(library->major), u".",
                   Decimal(library->minor), u":"});
     if (library->classes.empty()) line += u" nessuna classe";
-    // A registration by bare name is found in the system folder.
-    // Only a path on a local drive is opened to be compared: a user may have registered a share
-    // (which SYSTEM would log on to) or a named pipe (whose server could then act as SYSTEM).
-    // Anything else is not the copy, which is on a local drive.
-    const auto names = [&](const Text& file) {
-        if (file.find_first_of(u"\\/") == Text::npos) {
-            return platform.SameFile(Join({systemFolder, u"\\", file}), copy);
-        }
-        const bool local =
-            file.size() > 2 && file[1] == u':' && file[2] == u'\\' &&
-            ((file[0] >= u'A' && file[0] <= u'Z') || (file[0] >= u'a' && file[0] <= u'z'));
-        return local && platform.SameFile(file, copy);
+    const Text copyPath = OneSpelling(copy, systemFolder);
+    // An administrator's registration may be opened to be compared by identity (a short name is
+    // the same file), on a local drive only: a share would have SYSTEM log on to it, a named pipe
+    // could have its server act as SYSTEM. Anything else is not the copy, which is on a local
+    // drive. A user's own registration is compared as text only, never opened: opening it as
+    // SYSTEM would follow whatever link the user planted there. At worst a short name there gives
+    // a needless warning.
+    const auto machineNames = [&](const Text& file) {
+        const Text path = OneSpelling(file, systemFolder);
+        const bool local = path.size() > 2 && path[0] >= u'A' && path[0] <= u'Z' &&
+                           path[1] == u':' && path[2] == u'\\';
+        return path == copyPath || (local && platform.SameFile(path, copy));
     };
-    bool pointsHere = true;
+    bool creatable = false, here = false, elsewhere = false;
     for (const CoClass& coclass : library->classes) {
         line += Join({&coclass == &library->classes.front() ? u" " : u", ", coclass.name, u" ",
                       coclass.clsid});
@@ -135,22 +153,29 @@ bool CheckRegistration(UnattendedPlatform& platform, const Text& copy, const Tex
             line += u" (non creabile)";
             continue;
         }
-        const std::optional<Text> server = platform.MachineServer(coclass.clsid);
-        if (!server) {
-            line += u" (non registrata)";
-            pointsHere = false;
-        } else if (!names(*server)) {
-            line += Join({u" (registrata per un altro file: ", *server, u")"});
-            pointsHere = false;
+        creatable = true;
+        const std::optional<ClassServer> server = platform.MachineServer(coclass.clsid);
+        if (!server || server->file.empty()) {
+            // Type libraries often declare classes their DLL never registers.
+            line += u" (dichiarata ma non registrata)";
+        } else if (machineNames(server->file)) {
+            here = true;
+        } else {
+            line += Join({u" (registrata per un altro file: ", server->file, u")"});
+            elsewhere = true;
         }
+        if (server && server->advertised) line += u" (pubblicata da Windows Installer)";
         for (const UserServer& user : platform.UserServers(coclass.clsid)) {
-            if (!names(user.file)) {
+            if (OneSpelling(user.file, systemFolder) != copyPath) {
                 line += Join({u" (attenzione: per l'utente ", user.sid, u" è registrata per ",
                               user.file, u")"});
             }
         }
     }
-    return pointsHere;
+    // A control none of whose creatable classes the machine knows registered itself elsewhere
+    // (into SYSTEM's own user hive, say): nobody else can create it.
+    if (creatable && !here && !elsewhere) line += u"; nessuna classe registrata per il PC";
+    return !elsewhere && (here || !creatable);
 }
 
 }  // namespace orvandi

@@ -8,11 +8,11 @@ Text Join(std::initializer_list<std::u16string_view> parts) {
     return text;
 }
 
-Text Decimal(std::int32_t value) {
-    // Work in 64 bits so the most negative value negates safely.
-    std::int64_t magnitude = value;
-    const bool negative = magnitude < 0;
-    if (negative) magnitude = -magnitude;
+Text Decimal(std::int64_t value) {
+    // Unsigned, so that the most negative value negates safely.
+    const bool negative = value < 0;
+    std::uint64_t magnitude = static_cast<std::uint64_t>(value);
+    if (negative) magnitude = 0 - magnitude;
     Text digits;
     do {
         digits.insert(digits.begin(), static_cast<char16_t>(u'0' + magnitude % 10));

@@ -18,7 +18,7 @@ inline constexpr char16_t kCrLf[] = u"\r\n";
 Text Join(std::initializer_list<std::u16string_view> parts);
 
 // Plain decimal digits, a leading minus for a negative value, no padding.
-Text Decimal(std::int32_t value);
+Text Decimal(std::int64_t value);
 
 // The text with its letters a to z in capitals; nothing else changes.
 Text Upper(Text text);

@@ -79,20 +79,18 @@ Text Stamp(const LocalTime& t) {
 
 int Run(UnattendedPlatform& platform, bool uninstall, RunLog& log, const Text& arguments,
         const Text& version) {
+    // One run at a time, decided before the run touches any file, its log's first line included.
+    const RunMark mark = platform.ClaimRun();
     const Text systemFolder = ResolveSystemFolder(platform);
     log.Line(Join({Stamp(platform.Now()), u" Orvandi ", version, u", riga di comando: ", arguments,
                    u", cartella di sistema: ", systemFolder}));
-    switch (platform.ClaimRun()) {
-        case RunMark::kAnotherRun:
-            return log.End(u"Un'altra installazione di Orvandi è in corso", kExitAnotherRun);
-        case RunMark::kHeldByOther:
-            // Anyone may create an object of that name: it must not stop a deployment.
-            log.Line(
-                u"Il segnale di installazione in corso è occupato da un altro programma, "
-                u"che non è Orvandi: si prosegue");
-            break;
-        case RunMark::kTaken:
-            break;
+    if (mark == RunMark::kAnotherRun) {
+        return log.End(u"Un'altra installazione di Orvandi è in corso", kExitAnotherRun);
+    }
+    if (mark == RunMark::kRefused) {
+        return log.End(
+            u"Orvandi /S e /U vanno avviati da un amministratore o da SYSTEM: nulla è stato fatto",
+            kExitFailed);
     }
     const Text folder = platform.ApplicationFolder();
     NameList entries;
@@ -110,13 +108,14 @@ int Run(UnattendedPlatform& platform, bool uninstall, RunLog& log, const Text& a
     int failed = 0, atRestart = 0;
     for (const Text& name : entries.names) {
         const ControlPaths paths = PathsOf(name, folder, systemFolder, windowsFolder);
-        Text line = Join({name, u": "});
+        const Text head = Join({name, u": "});
+        Text line = head;
         Outcome outcome;
         try {
             outcome = uninstall ? UninstallControl(platform, paths, line)
                                 : InstallControl(platform, paths, line);
         } catch (const Failure& failure) {
-            line += Join({u"non riuscito (", Explain(failure), u")"});
+            line += Join({line == head ? u"" : u"; ", u"non riuscito (", Explain(failure), u")"});
             outcome = Outcome::kFailed;
         }
         log.Line(line);

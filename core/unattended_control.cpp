@@ -7,6 +7,7 @@
 #include "core/placement.h"
 #include "core/registration.h"
 #include "core/registration_report.h"
+#include "core/shared_count.h"
 #include "core/unattended.h"
 
 namespace orvandi {
@@ -60,7 +61,7 @@ Text PlacementText(const PlacementResult& placed) {
         case Placement::kCopy:
             break;
     }
-    if (!placed.failure) return u"copiato";
+    if (!placed.failure) return placed.wasReadOnly ? u"copiato (era in sola lettura)" : u"copiato";
     return Join({u"copia non riuscita (", Explain(*placed.failure), u")"});
 }
 
@@ -73,13 +74,26 @@ Text InstalledVersion(const PlacementResult& placed) {
     return VersionText(version.value_or(0));
 }
 
+// Runs regsvr32 in a job of its own, so that one ended at its time limit, or left behind by this
+// program's own end, takes with it whatever it started (a control's registration may start
+// programs of its own). Windows 7 lets a process belong to one job only: where a deployment
+// system runs this program in a job, regsvr32 breaks away from it into its own where that job
+// allows, and runs in no job at all, to be ended alone at its time limit, where it does not.
+Finished RunInJob(UnattendedPlatform& platform, const Text& command) {
+    for (const JobPlacement placement : {JobPlacement::kOwnJob, JobPlacement::kBreakaway}) {
+        const Finished finished = platform.RunAndWait(command, kRegistrationTimeoutMs, placement);
+        if (finished.ending != Ending::kNotPlaced) return finished;
+    }
+    return platform.RunAndWait(command, kRegistrationTimeoutMs, JobPlacement::kAlone);
+}
+
 // Runs regsvr32 and waits for it; tells in `line` how it ended, and in `exitCode` its exit code
 // when it ended by itself.
 Outcome Register(UnattendedPlatform& platform, const Text& command, bool uninstall, Text& line,
                  std::uint32_t& exitCode) {
     Finished finished;
     try {
-        finished = platform.RunAndWait(command, kRegistrationTimeoutMs);
+        finished = RunInJob(platform, command);
     } catch (const Failure& failure) {
         line += Join({u"regsvr32 non avviato (", Explain(failure), u")"});
         return Outcome::kFailed;
@@ -92,7 +106,7 @@ Outcome Register(UnattendedPlatform& platform, const Text& command, bool uninsta
         return stuck ? Outcome::kStop : Outcome::kFailed;
     }
     exitCode = finished.exitCode;
-    line += Join({u"regsvr32 ", Decimal(static_cast<std::int32_t>(finished.exitCode)), u" (",
+    line += Join({u"regsvr32 ", Decimal(finished.exitCode), u" (",
                   Regsvr32Meaning(finished.exitCode, uninstall), u")"});
     return finished.exitCode == 0 ? Outcome::kDone : Outcome::kFailed;
 }
@@ -103,20 +117,22 @@ Text HoldersText(const std::optional<std::vector<Holder>>& holders) {
     Text text = u"in uso da ";
     for (const Holder& holder : *holders) {
         if (&holder != &holders->front()) text += u", ";
-        text += Join({holder.name, u" (processo ",
-                      Decimal(static_cast<std::int32_t>(holder.processId)), u")"});
+        text += Join({holder.name, u" (processo ", Decimal(holder.processId), u")"});
     }
     return text;
 }
 
-// A copy refused because a running program holds the control there (Windows refuses to replace
-// a loaded DLL with error 5, an open one with 32) is put in place all the same, as Windows
-// Installer does: the control in use is renamed aside in its folder, where that program goes on
-// using it, the new copy takes its name, and the old one is deleted at the next restart. Where
-// even the rename is refused (a file open without delete sharing), the copy fails as it was.
+// A copy refused by the control there because a running program holds it (Windows refuses to
+// replace a loaded DLL with error 5, an open one with 32; a read-only one is not refused) is put
+// in place all the same, as Windows Installer does: the control in use is renamed aside in its
+// folder, where that program goes on using it, the new copy takes its name, and the old one is
+// deleted at the next restart. Where even the rename is refused (a file open without delete
+// sharing), the copy fails as it was. Any other failure (the source cannot be read, the new copy
+// cannot be written) says nothing about the control there, which stays as it is.
 // True when the control was set aside; `placed` is then the placement of the new copy.
 bool ReplaceInUse(UnattendedPlatform& platform, const ControlPaths& paths, PlacementResult& placed,
                   Text& line) {
+    if (!placed.refusedInPlace) return false;
     const std::int32_t refused = placed.failure->number;
     if (refused != 5 && refused != 32) return false;
     const std::optional<std::vector<Holder>> holders = platform.Holders(paths.copy);
@@ -149,33 +165,22 @@ bool ReplaceInUse(UnattendedPlatform& platform, const ControlPaths& paths, Place
     return true;
 }
 
-// The count's value name: the first of the control's names that has a count, or the first name
-// when none has; and the count.
-std::pair<Text, std::optional<std::uint32_t>> FindCount(UnattendedPlatform& platform,
-                                                        const ControlPaths& paths) {
-    for (const Text& path : paths.countPaths) {
-        if (const std::optional<std::uint32_t> count = platform.ReadSharedCount(path)) {
-            return {path, count};
-        }
-    }
-    return {paths.countPaths.front(), std::nullopt};
-}
-
 // The first install on this PC raises the control's count: a control already in the system
 // folder without a count was put there by a program unknown, which counts as one. The count goes
 // up before the record is written: should the run end between the two, counting one too many is
 // the safe error. A run where the record exists (a startup script runs at every boot) counts
-// nothing.
+// nothing, nor does one that finds a count it cannot read.
 void CountAndRecord(UnattendedPlatform& platform, const ControlPaths& paths, bool wasPresent,
                     const Text& version, Text& line) {
     if (platform.ReadRecord(paths.name)) {
         line += u"; già installato da Orvandi, conteggio invariato";
+    } else if (const CountFound found = FindCount(platform, paths.countPaths); found.Unreadable()) {
+        line += u"; conteggio illeggibile, lasciato com'è";
     } else {
-        const auto [path, count] = FindCount(platform, paths);
         std::uint32_t raised = wasPresent ? 2 : 1;
-        if (count) raised = std::max(*count, *count + 1);  // at its highest it stays, never 0
-        platform.WriteSharedCount(path, raised);
-        line += Join({u"; conteggio condiviso ", Decimal(static_cast<std::int32_t>(raised))});
+        if (found.count) raised = std::max(found.count->value, found.count->value + 1);  // never 0
+        WriteCount(platform, found, raised);
+        line += Join({u"; conteggio condiviso ", Decimal(raised)});
     }
     platform.WriteRecord(paths.name, version);
 }
@@ -196,8 +201,7 @@ ControlPaths PathsOf(const Text& name, const Text& applicationFolder, const Text
 Outcome InstallControl(UnattendedPlatform& platform, const ControlPaths& paths, Text& line) {
     PlacementResult placed = PlaceControl(platform, paths.source, paths.copy);
     const bool wasPresent = placed.facts.destinationExists;
-    const bool setAside = placed.placement == Placement::kCopy && placed.failure &&
-                          ReplaceInUse(platform, paths, placed, line);
+    const bool setAside = ReplaceInUse(platform, paths, placed, line);
     line += PlacementText(placed);
     if (placed.placement == Placement::kRefuse) return Outcome::kFailed;
     line += u"; ";
@@ -210,9 +214,16 @@ Outcome InstallControl(UnattendedPlatform& platform, const ControlPaths& paths, 
     }
     if (registered != Outcome::kDone) return registered;
     if (placed.failure) return Outcome::kFailed;
-    // Registered, but the PC would keep using another file: not installed.
-    if (!CheckRegistration(platform, paths.copy, paths.systemFolder, line)) return Outcome::kFailed;
-    CountAndRecord(platform, paths, wasPresent, InstalledVersion(placed), line);
+    try {
+        // Registered, but the PC would keep using another file: not installed.
+        if (!CheckRegistration(platform, paths.copy, paths.systemFolder, line)) {
+            return Outcome::kFailed;
+        }
+        CountAndRecord(platform, paths, wasPresent, InstalledVersion(placed), line);
+    } catch (const Failure& failure) {
+        line += Join({u"; registrato, ma non completato (", Explain(failure), u")"});
+        return Outcome::kFailed;
+    }
     return setAside ? Outcome::kDoneAtRestart : Outcome::kDone;
 }
 
@@ -223,14 +234,20 @@ Outcome UninstallControl(UnattendedPlatform& platform, const ControlPaths& paths
         line += u"non installato da Orvandi su questo PC, lasciato com'è";
         return Outcome::kDone;
     }
-    const auto [path, count] = FindCount(platform, paths);
+    const CountFound found = FindCount(platform, paths.countPaths);
+    if (found.Unreadable()) {  // whoever keeps it so may still need the control
+        platform.RemoveRecord(paths.name);
+        line += u"conteggio illeggibile, lasciato com'è: registrazione lasciata";
+        return Outcome::kDone;
+    }
     // A count gone missing counts as this program's own.
-    const std::uint32_t left = count.value_or(1) > 0 ? count.value_or(1) - 1 : 0;
-    platform.WriteSharedCount(path, left);
+    const std::uint32_t count = found.count ? found.count->value : 1;
+    const std::uint32_t left = count > 0 ? count - 1 : 0;
+    WriteCount(platform, found, left);
     if (left > 0) {
         platform.RemoveRecord(paths.name);
-        line += Join({u"registrazione lasciata, lo contano ancora altri programmi (",
-                      Decimal(static_cast<std::int32_t>(left)), u")"});
+        line += Join(
+            {u"registrazione lasciata, lo contano ancora altri programmi (", Decimal(left), u")"});
         return Outcome::kDone;
     }
     if (!platform.FileExists(paths.copy)) {
@@ -245,7 +262,11 @@ Outcome UninstallControl(UnattendedPlatform& platform, const ControlPaths& paths
         platform.RemoveRecord(paths.name);
     } else {
         // A retry does the work again: the count as it was, and the record kept.
-        platform.WriteSharedCount(path, count.value_or(0));
+        if (found.stored) {
+            platform.WriteSharedCount(found.path, *found.stored);
+        } else {
+            platform.RemoveSharedCount(found.path);
+        }
         line += u"; conteggio e nota di installazione rimessi com'erano";
     }
     return unregistered;

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <exception>
 
 #include "platform/platform_win.h"
@@ -16,8 +17,10 @@ namespace {
 UnattendedPlatform* g_platform = nullptr;
 FatalHandler g_handler = nullptr;
 
+// Ended at once: no DLL's detach code runs in a process that has just faulted.
 [[noreturn]] void End(const Text& what) {
-    ExitProcess(static_cast<UINT>(g_handler(*g_platform, what)));
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(g_handler(*g_platform, what)));
+    ExitProcess(ERROR_PROCESS_ABORTED);  // not reached: TerminateProcess ends this process
 }
 
 LONG WINAPI Unhandled(EXCEPTION_POINTERS* exception) {
@@ -34,7 +37,12 @@ void Aborted(int) { End(u"abort"); }
 
 }  // namespace
 
+// Nobody may be asked to click anything either: Windows shows no box for a drive without a disk
+// (a card reader on PATH, say), a file it cannot open or a fault, and msvcrt reports abort on
+// standard error, which goes nowhere, rather than in a message box.
 void Win32Platform::CatchFatal(FatalHandler handler) {
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+    _set_error_mode(_OUT_TO_STDERR);
     g_platform = this;
     g_handler = handler;
     SetUnhandledExceptionFilter(Unhandled);

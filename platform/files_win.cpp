@@ -82,6 +82,11 @@ bool SetDisposition(HANDLE file, bool deleteOnClose) {
     return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
 }
 
+// Attributes of 0 would leave a file's attributes as they are.
+bool SetAttributes(const Text& path, DWORD attributes) {
+    return SetFileAttributesW(Wide(path), attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL);
+}
+
 // The folders cleaned of leftovers so far.
 std::vector<Text> g_cleaned;
 
@@ -155,7 +160,7 @@ class Win32Source : public SourceFile {
     // new one. Only the data is copied: no alternate data streams, no encryption or compression,
     // no read-only attribute (a control shipped read-only, from a CD say, could never be replaced
     // again); the last-write time is the source's, as a copy by Windows keeps it.
-    void CopyTo(const Text& destination) override {
+    CopyResult CopyTo(const Text& destination) override {
         const Text folder = destination.substr(0, destination.find_last_of(u"\\/") + 1);
         RemoveLeftovers(folder);
         const FileHandle temporary = CreateTemporary(folder);
@@ -168,25 +173,32 @@ class Win32Source : public SourceFile {
             !FlushFileBuffers(temporary.get()) || !SetDisposition(temporary.get(), false)) {
             throw LastFailure();
         }
-        PutInPlace(temporary.get(), destination);
+        return PutInPlace(temporary.get(), destination);
     }
 
   private:
-    // Renames the open temporary file over the destination. Should that fail, it is deleted
-    // again when it is closed.
-    static void PutInPlace(HANDLE temporary, const Text& destination) {
-        const std::size_t nameBytes = destination.size() * sizeof(wchar_t);
-        std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + nameBytes);
-        auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
-        rename->ReplaceIfExists = TRUE;
-        rename->FileNameLength = static_cast<DWORD>(nameBytes);
-        std::memcpy(rename->FileName, destination.c_str(), nameBytes);
-        if (!SetFileInformationByHandle(temporary, FileRenameInfo, rename,
-                                        static_cast<DWORD>(buffer.size()))) {
+    // Renames the open temporary file over the destination. Windows refuses to rename over a
+    // read-only file (error 5, as for a file in use), so a read-only destination loses that
+    // attribute just before, as Windows Installer clears it on a file it replaces, and gets it
+    // back should the rename fail. Where it cannot be cleared, the copy fails with that error.
+    // Should the rename fail, the temporary file is deleted again when it is closed.
+    static CopyResult PutInPlace(HANDLE temporary, const Text& destination) {
+        CopyResult result;
+        const DWORD attributes = GetFileAttributesW(Wide(destination));
+        result.wasReadOnly =
+            attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+        if (result.wasReadOnly &&
+            !SetAttributes(destination, attributes & ~FILE_ATTRIBUTE_READONLY)) {
             const Failure failure = LastFailure();
             SetDisposition(temporary, true);
             throw failure;
         }
+        if (!RenameByHandle(temporary, destination)) {
+            result.refused = LastFailure();
+            if (result.wasReadOnly) SetAttributes(destination, attributes);
+            SetDisposition(temporary, true);
+        }
+        return result;
     }
 
     FileHandle file_;
@@ -218,6 +230,32 @@ void CopyData(HANDLE from, HANDLE to, std::uint64_t size) {
         if (!ReadAt(from, at, chunk.data(), part)) throw SystemFailure(ERROR_HANDLE_EOF);
         if (!WriteFile(to, chunk.data(), part, &written, nullptr)) throw LastFailure();
     }
+}
+
+bool RenameByHandle(HANDLE file, const Text& to) {
+    const std::size_t nameBytes = to.size() * sizeof(wchar_t);
+    std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + nameBytes);
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = TRUE;
+    rename->FileNameLength = static_cast<DWORD>(nameBytes);
+    std::memcpy(rename->FileName, to.c_str(), nameBytes);
+    return SetFileInformationByHandle(file, FileRenameInfo, rename,
+                                      static_cast<DWORD>(buffer.size()));
+}
+
+Text RealPath(const Text& path) {
+    const FileHandle file(CreateFileW(Wide(path), FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr));
+    Text real = file ? Grow([&file](wchar_t* buffer, DWORD size) {
+        return GetFinalPathNameByHandleW(file.get(), buffer, size, VOLUME_NAME_DOS);
+    })
+                     : Text();
+    if (real.empty()) throw LastFailure();
+    if (real.compare(0, 4, u"\\\\?\\") == 0 && real.size() > 5 && real[5] == u':') {
+        real.erase(0, 4);  // "\\?\C:\..." as "C:\..."
+    }
+    return real;
 }
 
 // Read sharing only: while the file is open nobody can write to it, so the file inspected is the
@@ -277,19 +315,15 @@ void Win32Platform::Rename(const Text& from, const Text& to) {
 }
 
 // The deletion is done at boot by Windows' session manager, which knows nothing of how a 32-bit
-// program sees the system folder: it gets the file's real path, read from an open handle
-// (SysWOW64 where this program sees System32 on 64-bit Windows).
+// program sees the system folder: it gets the file's real path (SysWOW64 where this program sees
+// System32 on 64-bit Windows). It cannot delete a read-only file, so the file loses that
+// attribute first.
 void Win32Platform::DeleteAtRestart(const Text& path) {
-    const FileHandle file(CreateFileW(Wide(path), FILE_READ_ATTRIBUTES,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, 0, nullptr));
-    Text real = file ? Grow([&file](wchar_t* buffer, DWORD size) {
-        return GetFinalPathNameByHandleW(file.get(), buffer, size, VOLUME_NAME_DOS);
-    })
-                     : Text();
-    if (real.empty()) throw LastFailure();
-    if (real.compare(0, 4, u"\\\\?\\") == 0 && real.size() > 5 && real[5] == u':') {
-        real.erase(0, 4);  // "\\?\C:\..." as "C:\..."
+    const Text real = RealPath(path);
+    const DWORD attributes = GetFileAttributesW(Wide(real));
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
+        !SetAttributes(real, attributes & ~FILE_ATTRIBUTE_READONLY)) {
+        throw LastFailure();
     }
     if (!MoveFileExW(Wide(real), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) throw LastFailure();
 }

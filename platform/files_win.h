@@ -20,4 +20,12 @@ Text WriteTemporary(const Text& folder, const Text& text);
 // `size` bytes: a source that shrinks while it is copied.
 void CopyData(HANDLE from, HANDLE to, std::uint64_t size);
 
+// Gives an open file (opened with DELETE access) a new path, replacing a file there (never a
+// folder). False, with the error in GetLastError, when Windows refuses.
+bool RenameByHandle(HANDLE file, const Text& to);
+
+// A file's path as Windows itself knows it, read from an open handle: links followed, the 32-bit
+// view of the system folder under its real name (SysWOW64 on 64-bit Windows).
+Text RealPath(const Text& path);
+
 }  // namespace orvandi

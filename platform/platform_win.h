@@ -38,7 +38,8 @@ class Win32Platform : public UnattendedPlatform {
     void SetPointer(int pointer) override;
     bool CanShowWindow() override;
     void CatchFatal(FatalHandler handler) override;
-    Finished RunAndWait(const Text& commandLine, std::uint32_t timeoutMs) override;
+    Finished RunAndWait(const Text& commandLine, std::uint32_t timeoutMs,
+                        JobPlacement placement) override;
     bool FileExists(const Text& path) override;
     RunMark ClaimRun() override;
     void OpenLog(const Text& path) override;
@@ -47,8 +48,9 @@ class Win32Platform : public UnattendedPlatform {
     std::optional<Text> ReadRecord(const Text& name) override;
     void WriteRecord(const Text& name, const Text& version) override;
     void RemoveRecord(const Text& name) override;
-    std::optional<std::uint32_t> ReadSharedCount(const Text& path) override;
-    void WriteSharedCount(const Text& path, std::uint32_t count) override;
+    std::optional<StoredValue> ReadSharedCount(const Text& path) override;
+    void WriteSharedCount(const Text& path, const StoredValue& count) override;
+    void RemoveSharedCount(const Text& path) override;
     std::optional<std::vector<Holder>> Holders(const Text& path) override;
     Text SetAside(const Text& path) override;
     void Rename(const Text& from, const Text& to) override;
@@ -57,7 +59,7 @@ class Win32Platform : public UnattendedPlatform {
     std::vector<Text> KnownDlls() override;
     bool FindsAssembly(const Text& identity) override;
     std::optional<TypeLibrary> ReadTypeLibrary(const Text& path) override;
-    std::optional<Text> MachineServer(const Text& clsid) override;
+    std::optional<ClassServer> MachineServer(const Text& clsid) override;
     std::vector<UserServer> UserServers(const Text& clsid) override;
     bool SameFile(const Text& a, const Text& b) override;
 
@@ -68,7 +70,7 @@ class Win32Platform : public UnattendedPlatform {
     // Ends the listing after FindFirstFileW/FindNextFileW failed: the empty text, or a Failure.
     Text EndListing();
 
-    KernelHandle runClaim_;  // held until the program ends
+    FileHandle runClaim_;  // held until the program ends
     FileHandle log_;
     FindHandle listing_;
     Text listingPattern_;        // the bare-name wildcard of the listing in progress

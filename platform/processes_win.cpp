@@ -44,22 +44,46 @@ Started Start(const Text& commandLine, int windowStyle, DWORD flags) {
     return started;
 }
 
+// The job ends whatever is in it when its last handle closes: when this program ends, even ended
+// by a deployment system, regsvr32 and what it started end with it. Once regsvr32 has ended by
+// itself, whatever it started is left running: the job lets go of it first.
+bool KillOnClose(HANDLE job, bool kill) {
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = kill ? JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE : 0;
+    return SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+}
+
 }  // namespace
 
 std::int32_t Win32Platform::Launch(const Text& commandLine, int windowStyle) {
     return static_cast<std::int32_t>(Start(commandLine, windowStyle, 0).id);  // never waited for
 }
 
-// The program runs in a job of its own, so that one ended at its time limit takes with it
-// whatever it started (a control's registration may start programs of its own). Windows 7 lets a
-// process belong to one job only: started by a deployment system that runs it in a job, the
-// program is refused (error 5), and then the program alone is ended at the limit.
-Finished Win32Platform::RunAndWait(const Text& commandLine, std::uint32_t timeoutMs) {
-    const KernelHandle job(CreateJobObjectW(nullptr, nullptr));
-    if (!job) throw LastFailure();
-    const Started started = Start(commandLine, SW_HIDE, CREATE_SUSPENDED);
+// Started suspended, so that it runs only once it is where it was asked to be.
+Finished Win32Platform::RunAndWait(const Text& commandLine, std::uint32_t timeoutMs,
+                                   JobPlacement placement) {
+    const bool inJob = placement != JobPlacement::kAlone;
+    const KernelHandle job(inJob ? CreateJobObjectW(nullptr, nullptr) : nullptr);
+    if (inJob && !(job && KillOnClose(job.get(), true))) throw LastFailure();
+    Started started;
+    try {
+        started =
+            Start(commandLine, SW_HIDE,
+                  CREATE_SUSPENDED |
+                      (placement == JobPlacement::kBreakaway ? CREATE_BREAKAWAY_FROM_JOB : 0));
+    } catch (const Failure& failure) {
+        // The job this program runs in lets nothing break away from it.
+        if (placement == JobPlacement::kBreakaway && failure.number == ERROR_ACCESS_DENIED) {
+            return Finished{Ending::kNotPlaced, 0};
+        }
+        throw;
+    }
     const HANDLE process = started.process.get();
-    const bool inJob = AssignProcessToJobObject(job.get(), process);
+    // Windows 7 refuses a second job to a process that is in one already.
+    if (inJob && !AssignProcessToJobObject(job.get(), process)) {
+        TerminateProcess(process, ERROR_PROCESS_ABORTED);  // before it ran at all
+        return Finished{Ending::kNotPlaced, 0};
+    }
     if (ResumeThread(started.thread.get()) == static_cast<DWORD>(-1)) {
         const Failure failure = LastFailure();
         TerminateProcess(process, ERROR_PROCESS_ABORTED);
@@ -82,6 +106,7 @@ Finished Win32Platform::RunAndWait(const Text& commandLine, std::uint32_t timeou
     DWORD code = 0;
     if (waited != WAIT_OBJECT_0 || !GetExitCodeProcess(process, &code)) throw LastFailure();
     finished.exitCode = code;
+    if (inJob && finished.ending == Ending::kExited) KillOnClose(job.get(), false);
     return finished;
 }
 

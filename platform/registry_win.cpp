@@ -12,7 +12,6 @@ namespace orvandi {
 namespace {
 
 constexpr wchar_t kRecords[] = L"SOFTWARE\\Orvandi\\Controls";
-constexpr char16_t kRecordsKey[] = u"SOFTWARE\\Orvandi\\Controls";
 constexpr wchar_t kCounts[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 
 // The key, opened with `access` in the 32-bit view; created when `create`. An empty owner when it
@@ -28,23 +27,30 @@ KeyHandle OpenKey(const wchar_t* path, REGSAM access, bool create, HKEY root = H
     return KeyHandle(key);
 }
 
-// Reads a value into `data`; false when the key or the value is missing, or the value is of
-// another type than `type`.
-bool Read(const wchar_t* path, const Text& name, DWORD type, void* data, DWORD size) {
+// A value as it is stored, whatever its type and size; nothing when the key or the value is
+// missing.
+std::optional<StoredValue> Read(const wchar_t* path, const Text& name) {
     const KeyHandle key = OpenKey(path, KEY_QUERY_VALUE, false);
-    if (!key) return false;
-    DWORD found = 0;
-    const LSTATUS status =
-        RegQueryValueExW(key.get(), Wide(name), nullptr, &found, static_cast<BYTE*>(data), &size);
-    if (status == ERROR_FILE_NOT_FOUND) return false;
-    if (status != ERROR_SUCCESS) throw SystemFailure(static_cast<DWORD>(status));
-    return found == type;
+    StoredValue value;
+    DWORD type = 0, size = 64;  // not 0: with no buffer at all, Windows answers only the size
+    for (LSTATUS status = ERROR_MORE_DATA; key && status != ERROR_FILE_NOT_FOUND;) {
+        value.data.resize(size);
+        status = RegQueryValueExW(key.get(), Wide(name), nullptr, &type, value.data.data(), &size);
+        if (status == ERROR_SUCCESS) {
+            value.type = type;
+            value.data.resize(size);
+            return value;
+        }
+        if (status != ERROR_MORE_DATA && status != ERROR_FILE_NOT_FOUND) {
+            throw SystemFailure(static_cast<DWORD>(status));
+        }
+    }
+    return std::nullopt;
 }
 
 // A text value (a file's path, say), with its %VARIABLES% expanded when it is stored to be;
 // nothing when the key or the value is missing or holds no text.
-std::optional<Text> ReadText(HKEY root, const Text& path, const wchar_t* name) {
-    const KeyHandle key = OpenKey(Wide(path), KEY_QUERY_VALUE, false, root);
+std::optional<Text> ReadText(const KeyHandle& key, const wchar_t* name) {
     DWORD type = 0, size = 0;
     if (!key ||
         RegQueryValueExW(key.get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
@@ -67,14 +73,10 @@ std::optional<Text> ReadText(HKEY root, const Text& path, const wchar_t* name) {
     return text;
 }
 
-// A class's in-process server, under a Classes key.
-std::optional<Text> Server(HKEY root, const Text& classes, const Text& clsid) {
-    std::optional<Text> file =
-        ReadText(root, Join({classes, u"\\CLSID\\", clsid, u"\\InprocServer32"}), nullptr);
-    if (file && file->size() >= 2 && file->front() == u'"' && file->back() == u'"') {
-        *file = file->substr(1, file->size() - 2);
-    }
-    return file;
+// A class's in-process server key, under a Classes key; an empty owner when there is none.
+KeyHandle ServerKey(HKEY root, const Text& classes, const Text& clsid) {
+    const Text path = Join({classes, u"\\CLSID\\", clsid, u"\\InprocServer32"});
+    return OpenKey(Wide(path), KEY_QUERY_VALUE, false, root);
 }
 
 void Write(const wchar_t* path, const Text& name, DWORD type, const void* data, DWORD size) {
@@ -94,7 +96,7 @@ void Remove(const wchar_t* path, const Text& name) {
 }  // namespace
 
 std::optional<Text> Win32Platform::ReadRecord(const Text& name) {
-    return ReadText(HKEY_LOCAL_MACHINE, kRecordsKey, Wide(name));
+    return ReadText(OpenKey(kRecords, KEY_QUERY_VALUE, false), Wide(name));
 }
 
 void Win32Platform::WriteRecord(const Text& name, const Text& version) {
@@ -104,10 +106,8 @@ void Win32Platform::WriteRecord(const Text& name, const Text& version) {
 
 void Win32Platform::RemoveRecord(const Text& name) { Remove(kRecords, name); }
 
-std::optional<std::uint32_t> Win32Platform::ReadSharedCount(const Text& path) {
-    DWORD count = 0;
-    if (!Read(kCounts, path, REG_DWORD, &count, sizeof count)) return std::nullopt;
-    return count;
+std::optional<StoredValue> Win32Platform::ReadSharedCount(const Text& path) {
+    return Read(kCounts, path);
 }
 
 std::vector<Text> Win32Platform::KnownDlls() {
@@ -128,8 +128,14 @@ std::vector<Text> Win32Platform::KnownDlls() {
     }
 }
 
-std::optional<Text> Win32Platform::MachineServer(const Text& clsid) {
-    return Server(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Classes", clsid);
+// Windows Installer advertises a class with a value named "InprocServer32" beside the file (its
+// descriptor of the component), only ever looked at here, never handed to Windows Installer.
+std::optional<ClassServer> Win32Platform::MachineServer(const Text& clsid) {
+    const KeyHandle server = ServerKey(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Classes", clsid);
+    if (!server) return std::nullopt;
+    return ClassServer{ReadText(server, nullptr).value_or(Text()),
+                       RegQueryValueExW(server.get(), L"InprocServer32", nullptr, nullptr, nullptr,
+                                        nullptr) == ERROR_SUCCESS};
 }
 
 // Each loaded user profile is a key of HKEY_USERS named by its SID; its classes show under
@@ -148,17 +154,17 @@ std::vector<UserServer> Win32Platform::UserServers(const Text& clsid) {
             (user.size() > 8 && user.compare(user.size() - 8, 8, u"_Classes") == 0)) {
             continue;
         }
-        if (std::optional<Text> file =
-                Server(HKEY_USERS, Join({user, u"\\Software\\Classes"}), clsid)) {
+        if (std::optional<Text> file = ReadText(
+                ServerKey(HKEY_USERS, Join({user, u"\\Software\\Classes"}), clsid), nullptr)) {
             users.push_back({user, *file});
         }
     }
 }
 
-void Win32Platform::WriteSharedCount(const Text& path, std::uint32_t count) {
-    if (count == 0) return Remove(kCounts, path);
-    const DWORD value = count;
-    Write(kCounts, path, REG_DWORD, &value, sizeof value);
+void Win32Platform::WriteSharedCount(const Text& path, const StoredValue& count) {
+    Write(kCounts, path, count.type, count.data.data(), static_cast<DWORD>(count.data.size()));
 }
+
+void Win32Platform::RemoveSharedCount(const Text& path) { Remove(kCounts, path); }
 
 }  // namespace orvandi

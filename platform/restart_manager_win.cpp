@@ -4,9 +4,9 @@
 
 #include <restartmanager.h>
 
-#include <memory>
 #include <vector>
 
+#include "platform/files_win.h"
 #include "platform/helpers_win.h"
 #include "platform/platform_win.h"
 
@@ -35,21 +35,32 @@ std::optional<std::vector<Holder>> Win32Platform::Holders(const Text& path) {
     if (!start || !add || !list || !end || start(&session, 0, key) != ERROR_SUCCESS) {
         return std::nullopt;
     }
-    // Asked twice: how many hold it, then who. Should that change in between, nobody is named.
+    // The Restart Manager knows files by their real paths (SysWOW64 where this program sees
+    // System32). It is asked how many hold the file, then who, again while that number grows.
+    Text real = path;
+    try {
+        real = RealPath(path);
+    } catch (const Failure&) {
+        // Asked by the path as it is: at worst nobody is named.
+    }
     std::optional<std::vector<Holder>> holders;
-    LPCWSTR files[] = {Wide(path)};
+    LPCWSTR files[] = {Wide(real)};
+    std::vector<RM_PROCESS_INFO> found;
     UINT needed = 0, count = 0;
-    DWORD reasons = 0;
-    if (add(session, 1, files, 0, nullptr, 0, nullptr) == ERROR_SUCCESS &&
-        list(session, &needed, &count, nullptr, &reasons) != ERROR_INVALID_PARAMETER) {
-        const auto found = std::make_unique<RM_PROCESS_INFO[]>(needed + 1);
+    DWORD reasons = 0, status = add(session, 1, files, 0, nullptr, 0, nullptr);
+    for (int asked = 0; status == ERROR_SUCCESS && asked < 8; ++asked) {
+        found.resize(needed);
         count = needed;
-        if (list(session, &needed, &count, found.get(), &reasons) == ERROR_SUCCESS) {
+        status = list(session, &needed, &count, found.data(), &reasons);
+        if (status == ERROR_MORE_DATA) {
+            status = ERROR_SUCCESS;
+        } else if (status == ERROR_SUCCESS) {
             holders.emplace();
             for (UINT i = 0; i < count; ++i) {
                 holders->push_back({FromWide(found[i].strAppName, wcslen(found[i].strAppName)),
                                     found[i].Process.dwProcessId});
             }
+            break;
         }
     }
     end(session);

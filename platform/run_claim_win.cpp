@@ -1,7 +1,6 @@
 // The mark of an unattended run in progress on this computer.
 #include <windows.h>
 
-#include <aclapi.h>
 #include <sddl.h>
 
 #include <memory>
@@ -10,48 +9,34 @@
 #include "platform/platform_win.h"
 
 namespace orvandi {
-namespace {
 
-using LocalMemory = std::unique_ptr<void, HLOCAL(WINAPI*)(HLOCAL)>;
-
-// Whether a kernel object is owned by SYSTEM or the Administrators group: something only an
-// administrator's program can make. An object that cannot be read is not.
-bool OwnedByAdministrators(HANDLE object) {
-    PSID owner = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetSecurityInfo(object, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
-                        nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
-        return false;
-    }
-    const LocalMemory free(descriptor, LocalFree);
-    return IsWellKnownSid(owner, WinLocalSystemSid) ||
-           IsWellKnownSid(owner, WinBuiltinAdministratorsSid);
-}
-
-}  // namespace
-
-// The mark is a mutex in the global namespace, which every session sees. Anyone may create an
-// object of that name, so only a mutex owned by SYSTEM or the Administrators group counts as
-// another run: this program makes it with that owner, and a standard user cannot. Its DACL is
-// given too, for SYSTEM and Administrators alone: SYSTEM's default DACL may refuse an
-// administrator, whose run could then not read the owner of a real run's mark. An object of that
-// name that is no mutex (error 6), refuses access (error 5) or has another owner is not this
-// program's: the run goes on without a mark.
+// The mark is a file of a fixed name in the system folder, where only administrators and SYSTEM
+// can create files (and where the run writes anyway), opened without sharing: a second run is
+// refused it with error 32, from any session. Nobody else can take its name first, unlike a named
+// object's, which any user may create. It is deleted when its handle closes, so a run that
+// crashes leaves it to nobody, and a file that a power cut left behind opens and goes. Its own
+// permissions admit SYSTEM and Administrators alone, so that no user can hold such a leftover
+// open. A standard user's run is refused it with error 5, as is, for a moment, a run that comes
+// while the previous one's file is still being deleted: that one is asked again once.
 RunMark Win32Platform::ClaimRun() {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
-            L"O:BAD:(A;;GA;;;SY)(A;;GA;;;BA)", SDDL_REVISION_1, &descriptor, nullptr)) {
+            L"O:BAD:P(A;;FA;;;SY)(A;;FA;;;BA)", SDDL_REVISION_1, &descriptor, nullptr)) {
         throw LastFailure();
     }
-    const LocalMemory free(descriptor, LocalFree);
+    const std::unique_ptr<void, HLOCAL(WINAPI*)(HLOCAL)> free(descriptor, LocalFree);
     SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
-    runClaim_.reset(CreateMutexW(&attributes, FALSE, L"Global\\Orvandi.UnattendedRun"));
-    const DWORD code = GetLastError();
-    if (!runClaim_) return RunMark::kHeldByOther;
-    if (code != ERROR_ALREADY_EXISTS) return RunMark::kTaken;
-    const bool anotherRun = OwnedByAdministrators(runClaim_.get());
-    runClaim_.reset();
-    return anotherRun ? RunMark::kAnotherRun : RunMark::kHeldByOther;
+    const Text path = SystemPath(GetSystemDirectoryW) + u"\\Orvandi-in-corso.lock";
+    for (int asked = 1;; ++asked) {
+        runClaim_.reset(CreateFileW(Wide(path), GENERIC_READ | DELETE, 0, &attributes, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+        if (runClaim_) return RunMark::kTaken;
+        const DWORD code = GetLastError();
+        if (code == ERROR_SHARING_VIOLATION) return RunMark::kAnotherRun;
+        if (code != ERROR_ACCESS_DENIED) throw SystemFailure(code);
+        if (asked == 2) return RunMark::kRefused;
+        Sleep(200);
+    }
 }
 
 }  // namespace orvandi

@@ -11,9 +11,15 @@
 #include "core/platform.h"
 #include "core/registration.h"
 #include "core/scan.h"
+#include "core/shared_count.h"
 #include "core/unattended.h"
 
 namespace orvandi {
+
+bool operator==(const StoredValue& a, const StoredValue& b) {
+    return a.type == b.type && a.data == b.data;
+}
+
 namespace {
 
 // The value under `key`, or nothing.
@@ -45,15 +51,18 @@ struct Fake : UnattendedPlatform, EntryList {
     std::optional<int> ended;
     Text logAtEnd;  // the log file when the program ended
     std::map<Text, Text> records;
-    std::map<Text, std::uint32_t> counts;  // by value name
-    std::set<Text> inUse;                  // copies a program holds: replaced once set aside
-    std::int32_t inUseError = 5;           // 5 for a loaded DLL, 32 for a file held open
+    std::map<Text, StoredValue> counts;  // by value name
+    std::set<Text> inUse;                // copies a program holds: replaced once set aside
+    std::int32_t inUseError = 5;         // 5 for a loaded DLL, 32 for a file held open
+    std::set<Text> readOnly;             // copies that are read-only
+    std::set<JobPlacement> refusedJobs;  // what Windows refuses to run regsvr32 in
     std::optional<std::vector<Holder>> holders;
     std::map<Text, Dependencies> dependencies;  // by the copy's path
     std::vector<Text> knownDlls, files;         // files: what FileExists finds, besides copies
     std::set<Text> assemblies;                  // the identities Windows finds
     std::map<Text, TypeLibrary> libraries;      // by the copy's path
     std::map<Text, Text> servers;               // by CLSID
+    std::set<Text> advertised;                  // CLSIDs Windows Installer advertises
     std::map<Text, std::vector<UserServer>> userServers;
     std::set<std::pair<Text, Text>> sameFiles;  // pairs of paths that name one file
     Text log;
@@ -67,9 +76,11 @@ struct Fake : UnattendedPlatform, EntryList {
             fake.Check(u"Inspect " + path);
             return Found(fake.facts, path).value_or(CopyFacts{true, {}, {}, false});
         }
-        void CopyTo(const Text& to) override {
+        CopyResult CopyTo(const Text& to) override {
             fake.Log(u"Copy " + path + u" > " + to);
-            if (fake.inUse.count(to) > 0) throw Failure{fake.inUseError, u"Negato"};
+            CopyResult result{fake.readOnly.count(to) > 0, std::nullopt};
+            if (fake.inUse.count(to) > 0) result.refused = Failure{fake.inUseError, u"Negato"};
+            return result;
         }
     };
 
@@ -114,8 +125,11 @@ struct Fake : UnattendedPlatform, EntryList {
     Text ErrorText(std::int32_t number) override { return u"%1 is " + Decimal(number); }
     void ShowMessage(const Text& text) override { Log(u"Message " + text); }
     void SetPointer(int pointer) override { Log(u"Pointer " + Decimal(pointer)); }
-    Finished RunAndWait(const Text& command, std::uint32_t timeoutMs) override {
-        Log(u"Run " + command + u" " + Decimal(static_cast<std::int32_t>(timeoutMs)));
+    Finished RunAndWait(const Text& command, std::uint32_t timeoutMs,
+                        JobPlacement placement) override {
+        const char16_t* in[] = {u"", u" breakaway", u" alone"};
+        Log(u"Run " + command + u" " + Decimal(timeoutMs) + in[static_cast<int>(placement)]);
+        if (refusedJobs.count(placement) > 0) return Finished{Ending::kNotPlaced, 0};
         for (const auto& [name, result] : finished) {
             if (command.find(name) != Text::npos) return result;
         }
@@ -145,13 +159,20 @@ struct Fake : UnattendedPlatform, EntryList {
         Log(u"Record " + name);
         records[name] = version;
     }
-    void RemoveRecord(const Text& name) override { records.erase(name); }
-    std::optional<std::uint32_t> ReadSharedCount(const Text& path) override {
+    void RemoveRecord(const Text& name) override {
+        Log(u"Unrecord " + name);
+        records.erase(name);
+    }
+    std::optional<StoredValue> ReadSharedCount(const Text& path) override {
         return Found(counts, path);
     }
-    void WriteSharedCount(const Text& path, std::uint32_t count) override {
-        Log(u"Count " + path + u" " + Decimal(static_cast<std::int32_t>(count)));
-        count == 0 ? (void)counts.erase(path) : (void)(counts[path] = count);
+    void WriteSharedCount(const Text& path, const StoredValue& count) override {
+        Log(u"Count " + path);
+        counts[path] = count;
+    }
+    void RemoveSharedCount(const Text& path) override {
+        Log(u"Count " + path + u" removed");
+        counts.erase(path);
     }
     std::optional<std::vector<Holder>> Holders(const Text&) override { return holders; }
     Text SetAside(const Text& path) override {
@@ -167,7 +188,11 @@ struct Fake : UnattendedPlatform, EntryList {
     std::optional<TypeLibrary> ReadTypeLibrary(const Text& path) override {
         return Found(libraries, path);
     }
-    std::optional<Text> MachineServer(const Text& clsid) override { return Found(servers, clsid); }
+    std::optional<ClassServer> MachineServer(const Text& clsid) override {
+        const std::optional<Text> file = Found(servers, clsid);
+        if (!file && advertised.count(clsid) == 0) return std::nullopt;
+        return ClassServer{file.value_or(Text()), advertised.count(clsid) > 0};
+    }
     std::vector<UserServer> UserServers(const Text& clsid) override { return userServers[clsid]; }
     bool SameFile(const Text& a, const Text& b) override {
         Log(u"SameFile " + a);
@@ -349,7 +374,7 @@ TEST(RunUnattended, InstallsEveryEntryAndLogsIt) {
     } rows[] = {
         // clang-format off
         {"install: placed as by the window, then waited for", RunMode::kInstall, six,
-         {{u"Copy C:\\App\\OCX\\Rotto", {32, u"In uso"}}}, kExitFailed,
+         {{u"Inspect C:\\App\\OCX\\Rotto", {32, u"In uso"}}}, kExitFailed,
          u"Ok.ocx: copiato; regsvr32 0 (registrato); nessuna libreria dei tipi; conteggio condiviso 1\r\n"
          u"Nuovo.ocx: lasciata la copia presente, di versione pi\u00f9 alta (6.1.7601.24000 "
          u"invece di 6.1.7600.16385); regsvr32 0 (registrato); nessuna libreria dei tipi; conteggio condiviso 2\r\n"
@@ -388,10 +413,9 @@ TEST(RunUnattended, InstallsEveryEntryAndLogsIt) {
         {"another run", RunMode::kInstall, six, {}, kExitAnotherRun,
          u"Un'altra installazione di Orvandi \u00e8 in corso; codice di uscita 1618\r\n", RunMark::kAnotherRun, u""},
 
-        {"a mark held by something else: the run goes on", RunMode::kInstall, {u"Ok.ocx"}, {}, kExitSuccess,
-         u"Il segnale di installazione in corso \u00e8 occupato da un altro programma, che non \u00e8 Orvandi: "
-         u"si prosegue\r\nOk.ocx: copiato; regsvr32 0 (registrato); nessuna libreria dei tipi; conteggio condiviso 1\r\nTotale 1, riusciti 1, non riusciti 0; "
-         u"codice di uscita 0\r\n", RunMark::kHeldByOther, u""},
+        {"a standard user's run", RunMode::kUninstall, six, {}, kExitFailed,
+         u"Orvandi /S e /U vanno avviati da un amministratore o da SYSTEM: nulla \u00e8 stato fatto; "
+         u"codice di uscita 1603\r\n", RunMark::kRefused, u""},
 
         {"an unexpected failure", RunMode::kInstall, six, {{u"ListFirst", {5, u"Negato"}}}, kExitFailed,
          u"Errore imprevisto (errore 5: Negato); codice di uscita 1603\r\n", RunMark::kTaken, u""},
@@ -431,24 +455,72 @@ TEST(RunUnattended, InstallsEveryEntryAndLogsIt) {
         EXPECT_EQ(fake.log.find(u"Pointer"), Text::npos) << "no pointer, no message";
         EXPECT_EQ(fake.log.find(u"OpenLog C:\\W\\x.log\n") == 0,
                   row.mode != RunMode::kBadCommandLine);
-        // Rotto's copy fails even once its control is set aside: the control goes back in place.
-        EXPECT_EQ(fake.log.find(
-                      u"Rename C:\\W\\SYSTEM32\\Rotto.ocx.old > C:\\W\\SYSTEM32\\Rotto.ocx\n") !=
-                      Text::npos,
-                  row.log.find(u"Rotto") != Text::npos);
+        // Rotto's source is held open elsewhere: that says nothing of the control there.
+        EXPECT_EQ(fake.log.find(u"SetAside"), Text::npos);
+        EXPECT_EQ(fake.log.find(u"Rename"), Text::npos);
         const Text ok = u"Run regsvr32 /s \"C:\\W\\SYSTEM32\\Ok.ocx\" 120000\n";
         EXPECT_EQ(fake.log.find(ok) != Text::npos, row.log.find(u"Ok.ocx") != Text::npos);
     }
 }
 
+// Counts as installers keep them: a number, decimal text or one to four bytes.
+StoredValue N(std::uint32_t count) {
+    return {kValueNumber,
+            {std::uint8_t(count), std::uint8_t(count >> 8), std::uint8_t(count >> 16),
+             std::uint8_t(count >> 24)}};
+}
+StoredValue Sz(const std::u16string& text) {
+    StoredValue value{kValueText, {}};
+    for (const char16_t c : text)
+        value.data.insert(value.data.end(), {std::uint8_t(c), std::uint8_t(c >> 8)});
+    return value;
+}
+StoredValue Bin(std::vector<std::uint8_t> bytes) { return {kValueBytes, std::move(bytes)}; }
+
+// Counts as other installers keep them, read, and written back in the form they were found in.
+TEST(SharedCount, ReadsNumbersTextAndBytesAndWritesThemBackAlike) {
+    const std::optional<std::uint32_t> no;
+    const std::pair<StoredValue, std::optional<std::uint32_t>> reads[] = {
+        // clang-format off
+        {N(7), 7}, {N(0xFFFFFFFF), 0xFFFFFFFF}, {{kValueNumber, {7, 0, 0}}, no}, {{kValueNumber, {}}, no},
+        {Sz(u"12"), 12}, {Sz(std::u16string(u"12\0\0", 4)), 12}, {Sz(u"007"), 7}, {Sz(u"4294967295"), 0xFFFFFFFF},
+        {Sz(u"4294967296"), no}, {Sz(u"00000000001"), no}, {Sz(u""), no}, {Sz(std::u16string(u"\0" u"1", 2)), no},
+        {Sz(std::u16string(u"1\0" u"2", 3)), no}, {Sz(u" 1"), no}, {Sz(u"-1"), no}, {Sz(u"\uFF11"), no},
+        {{kValueText, {'1', 0, 0}}, no},
+        {Bin({3}), 3}, {Bin({0x34, 0x12}), 0x1234}, {Bin({1, 0, 0, 0}), 1}, {Bin({}), no}, {Bin({1, 0, 0, 0, 0}), no},
+        {{2, Sz(u"1").data}, no}, {{11, {1, 0, 0, 0, 0, 0, 0, 0}}, no},
+        // clang-format on
+    };
+    for (const auto& [stored, count] : reads) {
+        const std::optional<SharedCount> read = ParseCount(stored);
+        EXPECT_EQ(read ? std::optional(read->value) : no, count)
+            << stored.type << " of " << stored.data.size() << " bytes";
+    }
+    const std::tuple<StoredValue, std::uint32_t, StoredValue> writes[] = {
+        {N(3), 4, N(4)},
+        {Sz(u"12"), 13, Sz(std::u16string(u"13\0", 3))},
+        {Sz(std::u16string(u"9\0\0", 3)), 10, Sz(std::u16string(u"10\0", 3))},
+        {Bin({5}), 4, Bin({4})},
+        {Bin({1, 0}), 2, Bin({2, 0})},
+        {Bin({0xFF}), 256, Bin({0, 1, 0, 0})},
+        {Bin({0xFF, 0xFF}), 0x10000, Bin({0, 0, 1, 0})},
+    };
+    for (const auto& [found, value, written] : writes) {
+        EXPECT_EQ(StoreCount(*ParseCount(found), value), written) << value;
+    }
+}
+
 // Controls are shared: an unattended install counts each as installers count shared files, once
 // per PC, and records it; an uninstall unregisters only what it recorded, and only when no other
-// program counts it. A control held by a running program is set aside and replaced. One control,
-// Calendario.ocx 1.2.3.4, in each row; "sys" and "wow" are its count's two names.
+// program counts it. A count is kept in the form it was found in, and one that cannot be read is
+// left alone. A control held by a running program is set aside and replaced; a read-only one is
+// simply replaced. One control, Calendario.ocx 1.2.3.4, in each row; "sys" and "wow" are its
+// count's two names.
 TEST(RunUnattended, CountsRecordsAndReplacesSharedControls) {
     const Text sys = u"C:\\W\\SYSTEM32\\Calendario.ocx", wow = u"C:\\W\\SysWOW64\\Calendario.ocx";
     const Text none;  // no record
-    using Counts = std::map<Text, std::uint32_t>;
+    const Failure denied{5, u"Negato"};
+    using Counts = std::map<Text, StoredValue>;
     const struct {
         const char* what;
         RunMode mode;
@@ -463,42 +535,67 @@ TEST(RunUnattended, CountsRecordsAndReplacesSharedControls) {
         int exitCode;
         std::optional<std::vector<Holder>> holders = std::vector<Holder>{{u"EXCEL.EXE", 4321}};
         std::optional<std::uint64_t> there = std::nullopt;  // the version of the copy there
+        bool readOnly = false;                              // the copy there
+        std::vector<std::pair<Text, Failure>> failing = {};
     } rows[] = {
         // clang-format off
         {"a new file", RunMode::kInstall, false, 0, none, {}, 0,
-         u"copiato; regsvr32 0 (registrato); nessuna libreria dei tipi; conteggio condiviso 1", {{sys, 1}}, u"1.2.3.4", 0},
+         u"copiato; regsvr32 0 (registrato); nessuna libreria dei tipi; conteggio condiviso 1", {{sys, N(1)}}, u"1.2.3.4", 0},
         {"present and uncounted: an unknown program counts as one", RunMode::kInstall, true, 0,
-         none, {}, 0, u"copiato; regsvr32 0 (registrato); nessuna libreria dei tipi; conteggio condiviso 2", {{sys, 2}}, u"1.2.3.4", 0},
+         none, {}, 0, u"copiato; regsvr32 0 (registrato); nessuna libreria dei tipi; conteggio condiviso 2", {{sys, N(2)}}, u"1.2.3.4", 0},
         {"counted by another program, under the SysWOW64 name", RunMode::kInstall, true, 0, none,
-         {{wow, 3}}, 0, u"copiato; regsvr32 0 (registrato); nessuna libreria dei tipi; conteggio condiviso 4", {{wow, 4}}, u"1.2.3.4", 0},
-        {"recorded already: counted once per PC", RunMode::kInstall, true, 0, u"1.2.3.3", {{sys, 2}}, 0,
+         {{wow, N(3)}}, 0, u"copiato; regsvr32 0 (registrato); nessuna libreria dei tipi; conteggio condiviso 4", {{wow, N(4)}}, u"1.2.3.4", 0},
+        {"counted as text", RunMode::kInstall, true, 0, none, {{sys, Sz(u"12")}}, 0,
+         u"copiato; regsvr32 0 (registrato); nessuna libreria dei tipi; conteggio condiviso 13", {{sys, Sz(std::u16string(u"13\0", 3))}}, u"1.2.3.4", 0},
+        {"counted in a byte, raised past it", RunMode::kInstall, true, 0, none, {{wow, Bin({0xFF})}}, 0,
+         u"copiato; regsvr32 0 (registrato); nessuna libreria dei tipi; conteggio condiviso 256", {{wow, Bin({0, 1, 0, 0})}}, u"1.2.3.4", 0},
+        {"a count that cannot be read: left as it is, the control recorded", RunMode::kInstall, true, 0, none,
+         {{sys, Sz(u"dodici")}}, 0, u"copiato; regsvr32 0 (registrato); nessuna libreria dei tipi; conteggio illeggibile, lasciato com'\u00e8",
+         {{sys, Sz(u"dodici")}}, u"1.2.3.4", 0},
+        {"recorded already: counted once per PC", RunMode::kInstall, true, 0, u"1.2.3.3", {{sys, N(2)}}, 0,
          u"copiato; regsvr32 0 (registrato); nessuna libreria dei tipi; gi\u00e0 installato da Orvandi, conteggio invariato",
-         {{sys, 2}}, u"1.2.3.4", 0},
+         {{sys, N(2)}}, u"1.2.3.4", 0},
         {"not registered: neither counted nor recorded", RunMode::kInstall, false, 0, none, {}, 5,
          u"copiato; regsvr32 5 (la funzione di registrazione del controllo non \u00e8 riuscita)", {}, none,
          kExitFailed},
+        {"the registry failing once registered: the registration stands", RunMode::kInstall, false, 0, none, {}, 0,
+         u"copiato; regsvr32 0 (registrato); nessuna libreria dei tipi; conteggio condiviso 1; registrato, ma non "
+         u"completato (errore 5: Negato)", {{sys, N(1)}}, none, kExitFailed, {}, {}, false, {{u"Record ", denied}}},
         {"held by a program: set aside, replaced, 3010", RunMode::kInstall, true, 5, none, {}, 0,
          u"in uso da EXCEL.EXE (processo 4321): messo da parte come Calendario.ocx.old, da eliminare "
-         u"al riavvio; copiato; regsvr32 0 (registrato); nessuna libreria dei tipi; conteggio condiviso 2", {{sys, 2}}, u"1.2.3.4",
+         u"al riavvio; copiato; regsvr32 0 (registrato); nessuna libreria dei tipi; conteggio condiviso 2", {{sys, N(2)}}, u"1.2.3.4",
          kExitRestart},
         {"held open by a program Windows does not name", RunMode::kInstall, true, 32, none, {}, 0,
          u"in uso da un programma che Windows non indica: messo da parte come Calendario.ocx.old, da "
-         u"eliminare al riavvio; copiato; regsvr32 0 (registrato); nessuna libreria dei tipi; conteggio condiviso 2", {{sys, 2}},
+         u"eliminare al riavvio; copiato; regsvr32 0 (registrato); nessuna libreria dei tipi; conteggio condiviso 2", {{sys, N(2)}},
          u"1.2.3.4", kExitRestart, std::nullopt},
+        {"refused there for another reason: failed, nothing set aside", RunMode::kInstall, true, 1920, none, {}, 0,
+         u"copia non riuscita (errore 1920: Negato); regsvr32 0 (registrato)", {}, none, kExitFailed},
+        {"read-only there: replaced like any other", RunMode::kInstall, true, 0, none, {}, 0,
+         u"copiato (era in sola lettura); regsvr32 0 (registrato); nessuna libreria dei tipi; conteggio condiviso 2",
+         {{sys, N(2)}}, u"1.2.3.4", 0, {}, {}, true},
         {"a newer copy kept: recorded with its own version", RunMode::kInstall, true, 0, none, {}, 0,
          u"lasciata la copia presente, di versione pi\u00f9 alta (1.2.3.5 invece di 1.2.3.4); regsvr32 0 "
-         u"(registrato); nessuna libreria dei tipi; conteggio condiviso 2", {{sys, 2}}, u"1.2.3.5", 0, {}, 0x0001000200030005},
-        {"uninstall from 1 to 0: unregistered", RunMode::kUninstall, true, 0, u"1.2.3.4", {{sys, 1}}, 0,
+         u"(registrato); nessuna libreria dei tipi; conteggio condiviso 2", {{sys, N(2)}}, u"1.2.3.5", 0, {}, 0x0001000200030005},
+        {"uninstall from 1 to 0: unregistered", RunMode::kUninstall, true, 0, u"1.2.3.4", {{sys, N(1)}}, 0,
          u"regsvr32 0 (registrazione tolta)", {}, none, 0},
         {"uninstall from 2 to 1: still registered for the other program", RunMode::kUninstall, true, 0,
-         u"1.2.3.4", {{wow, 2}}, 0, u"registrazione lasciata, lo contano ancora altri programmi (1)",
-         {{wow, 1}}, none, 0},
+         u"1.2.3.4", {{wow, Sz(u"2")}}, 0, u"registrazione lasciata, lo contano ancora altri programmi (1)",
+         {{wow, Sz(std::u16string(u"1\0", 2))}}, none, 0},
+        {"uninstall from a byte of 1: unregistered", RunMode::kUninstall, true, 0, u"1.2.3.4", {{sys, Bin({1, 0})}}, 0,
+         u"regsvr32 0 (registrazione tolta)", {}, none, 0},
+        {"uninstall with a count that cannot be read: registration left, record gone", RunMode::kUninstall, true, 0,
+         u"1.2.3.4", {{sys, {11, {1, 0, 0, 0, 0, 0, 0, 0}}}}, 0,
+         u"conteggio illeggibile, lasciato com'\u00e8: registrazione lasciata", {{sys, {11, {1, 0, 0, 0, 0, 0, 0, 0}}}}, none, 0},
         {"uninstall of what this program did not install", RunMode::kUninstall, true, 0, none,
-         {{sys, 1}}, 0, u"non installato da Orvandi su questo PC, lasciato com'\u00e8", {{sys, 1}}, none, 0},
+         {{sys, N(1)}}, 0, u"non installato da Orvandi su questo PC, lasciato com'\u00e8", {{sys, N(1)}}, none, 0},
         {"an unregistration that fails: all as it was, for a retry", RunMode::kUninstall, true, 0,
-         u"1.2.3.4", {{sys, 1}}, 4,
+         u"1.2.3.4", {{sys, Sz(u"01")}}, 4,
          u"regsvr32 4 (il controllo non ha la funzione di registrazione); conteggio e nota di "
-         u"installazione rimessi com'erano", {{sys, 1}}, u"1.2.3.4", kExitFailed},
+         u"installazione rimessi com'erano", {{sys, Sz(u"01")}}, u"1.2.3.4", kExitFailed},
+        {"the record failing once unregistered", RunMode::kUninstall, true, 0, u"1.2.3.4", {{sys, N(1)}}, 0,
+         u"regsvr32 0 (registrazione tolta); non riuscito (errore 5: Negato)", {}, u"1.2.3.4", kExitFailed, {}, {},
+         false, {{u"Unrecord", denied}}},
         // clang-format on
     };
     for (const auto& row : rows) {
@@ -511,14 +608,16 @@ TEST(RunUnattended, CountsRecordsAndReplacesSharedControls) {
         if (!row.record.empty()) fake.records[u"Calendario.ocx"] = row.record;
         fake.counts = row.counts;
         if (row.inUse != 0) fake.inUse.insert(sys);
+        if (row.readOnly) fake.readOnly.insert(sys);
         fake.inUseError = row.inUse;
         fake.holders = row.holders;
+        fake.failures = row.failing;
         fake.finished[u"Calendario"] = {Ending::kExited, row.regsvr32};
         EXPECT_EQ(RunUnattended(fake, {row.mode, u"C:\\x.log"}, u"", u"1.00"), row.exitCode);
         EXPECT_NE(fake.logFile.find(u"\r\nCalendario.ocx: " + row.line + u"\r\n"), Text::npos)
             << std::string(fake.logFile.begin(), fake.logFile.end());
         EXPECT_EQ(fake.counts, row.after);
-        EXPECT_EQ(fake.ReadRecord(u"Calendario.ocx").value_or(none), row.recordAfter);
+        EXPECT_EQ(Found(fake.records, u"Calendario.ocx").value_or(none), row.recordAfter);
         // regsvr32 ran once exactly when the line says so.
         std::size_t runs = 0;
         for (std::size_t at = 0; (at = fake.log.find(u"Run regsvr32", at)) != Text::npos; ++at) {
@@ -530,9 +629,33 @@ TEST(RunUnattended, CountsRecordsAndReplacesSharedControls) {
         if (counted != Text::npos && recorded != Text::npos) {
             EXPECT_LT(counted, recorded);
         }
+        // Only a control that a program holds is set aside, and deleted at the restart.
+        const bool held = row.inUse == 5 || row.inUse == 32;
+        EXPECT_EQ(fake.log.find(u"SetAside") != Text::npos, held);
         EXPECT_EQ(
             fake.log.find(u"DeleteAtRestart C:\\W\\SYSTEM32\\Calendario.ocx.old") != Text::npos,
-            row.inUse != 0);
+            held);
+    }
+}
+
+// regsvr32 runs in a job of its own wherever Windows allows one: Windows 7 refuses a second job
+// to a process that is in one already (a deployment system's), which a job may let it break away
+// from; where neither is allowed, it runs in none.
+TEST(RunUnattended, RunsRegsvr32InAJobWhereWindowsAllowsOne) {
+    const Text run = u"Run regsvr32 /s \"C:\\W\\SYSTEM32\\Ok.ocx\" 120000";
+    const std::pair<std::set<JobPlacement>, Text> rows[] = {
+        {{}, run + u"\nCount"},
+        {{JobPlacement::kOwnJob}, run + u"\n" + run + u" breakaway\nCount"},
+        {{JobPlacement::kOwnJob, JobPlacement::kBreakaway},
+         run + u"\n" + run + u" breakaway\n" + run + u" alone\nCount"},
+    };
+    for (const auto& [refused, runs] : rows) {
+        Fake fake;
+        fake.environment = {{u"OS", u"Windows_NT"}, {u"windir", u"C:\\W"}};
+        fake.listing = {u"Ok.ocx"};
+        fake.refusedJobs = refused;
+        EXPECT_EQ(RunUnattended(fake, {RunMode::kInstall, u""}, u"", u"1.00"), kExitSuccess);
+        EXPECT_NE(fake.log.find(runs), Text::npos) << refused.size();
     }
 }
 
@@ -554,7 +677,7 @@ TEST(RunUnattended, AFailureWinsOverARestart) {
 // registration of each creatable class names the copy (a short name is the same file). One
 // control, Calendario.ocx, in each row; the Windows folder is C:\\W and PATH holds C:\\Tools.
 TEST(RunUnattended, ExplainsAFailedLoadAndChecksARegistration) {
-    const Text copy = u"C:\\W\\SYSTEM32\\Calendario.ocx", c1 = u"{C1}", c2 = u"{C2}";
+    const Text copy = u"C:\\W\\SYSTEM32\\Calendario.ocx", c1 = u"{C1}", c2 = u"{C2}", c3 = u"{C3}";
     const Text vc80 =
         u" type=\"win32\" name=\"Microsoft.VC80.CRT\" version=\"8.0.50727.6195\" "
         u"processorArchitecture=\"x86\" publicKeyToken=\"1fc8b3b9a1e18e3b\"";
@@ -572,12 +695,16 @@ TEST(RunUnattended, ExplainsAFailedLoadAndChecksARegistration) {
                                        u"COMDLG32.OCX",
                                        u"Trovata.dll",
                                        u"Finestre.dll"};
-    const TypeLibrary library{u"{L1}", 1, 0, {{c1, u"Calendario", true}, {c2, u"Pagina", false}}};
+    const TypeLibrary library{
+        u"{L1}", 1, 0, {{c1, u"Calendario", true}, {c2, u"Pagina", false}, {c3, u"Extra", true}}};
     const Text loadFailed =
         u"copiato; regsvr32 3 (il controllo, o una DLL che gli serve, non si \u00e8 potuto "
         u"caricare)";
     const Text registered =
         u"copiato; regsvr32 0 (registrato); libreria dei tipi {L1} 1.0: Calendario {C1}";
+    const Text page = u", Pagina {C2} (non creabile), Extra {C3}",
+               declared = u" (dichiarata ma non registrata)";
+    const Text counted = u"; conteggio condiviso 1";
     const struct {
         const char* what;
         std::uint32_t regsvr32;
@@ -586,6 +713,8 @@ TEST(RunUnattended, ExplainsAFailedLoadAndChecksARegistration) {
         std::vector<UserServer> users;
         Text line;
         int exitCode;
+        bool opened = false;  // a file was opened to be compared
+        std::set<Text> advertised = {};
     } rows[] = {
         // clang-format off
         {"exit 3: what it imports that Windows would not find, and apart what it loads when used", 3,
@@ -599,23 +728,26 @@ TEST(RunUnattended, ExplainsAFailedLoadAndChecksARegistration) {
          {std::vector<Text>{}, std::vector<Text>{}, manifest}, {}, {},
          loadFailed + u"; assembly Microsoft.VC80.CRT 8.0.50727.6195 trovato; assembly Microsoft.VC90.CRT "
          u"9.0.30729.9247 non trovato", kExitFailed},
-        {"registered: its classes, the creatable one registered to the copy by its short name", 0, {},
-         {{c1, u"C:\\W\\SYSTEM32\\CALEND~1.OCX"}}, {},
-         registered + u", Pagina {C2} (non creabile); conteggio condiviso 1", kExitSuccess},
-        {"registered by a bare name, which Windows finds in the system folder", 0, {},
-         {{c1, u"calendario.ocx"}}, {}, registered + u", Pagina {C2} (non creabile); conteggio condiviso 1",
+        {"registered: its classes, one registered to the copy by its short name", 0, {},
+         {{c1, u"C:\\W\\SYSTEM32\\CALEND~1.OCX"}, {c3, copy}}, {}, registered + page + counted, kExitSuccess, true},
+        {"registered as Windows would read it: a bare name in quotes, / for \\, \\\\?\\, SysWOW64", 0, {},
+         {{c1, u"\"calendario.ocx\""}, {c3, u"\\\\?\\C:/W/SysWOW64/Calendario.ocx"}}, {}, registered + page + counted,
          kExitSuccess},
         {"registered to another file: the PC would go on using it", 0, {}, {{c1, u"C:\\App\\Calendario.ocx"}}, {},
-         registered + u" (registrata per un altro file: C:\\App\\Calendario.ocx), Pagina {C2} (non creabile)",
-         kExitFailed},
-        {"a creatable class not registered", 0, {}, {}, {},
-         registered + u" (non registrata), Pagina {C2} (non creabile)", kExitFailed},
-        {"a user's own registration of another file: a warning only, on the control's line", 0, {}, {{c1, copy}},
-         {{u"S-1-5-21-7", u"C:\\a\r\nTotale 1; codice di uscita 0\\C.ocx"}, {u"S-1-5-21-8", copy},
-          {u"S-1-5-21-9", u"\\\\.\\pipe\\p"}},
+         registered + u" (registrata per un altro file: C:\\App\\Calendario.ocx)" + page + declared, kExitFailed, true},
+        {"a class declared but not registered: a warning", 0, {}, {{c1, copy}}, {},
+         registered + page + declared + counted, kExitSuccess},
+        {"no creatable class registered for the PC", 0, {}, {}, {},
+         registered + declared + page + declared + u"; nessuna classe registrata per il PC", kExitFailed},
+        {"advertised by Windows Installer: a warning", 0, {}, {{c1, copy}, {c3, copy}}, {},
+         registered + u" (pubblicata da Windows Installer)" + page + counted, kExitSuccess, false, {c1}},
+        {"a user's own registration of another file, compared as text: a warning only", 0, {}, {{c1, copy}, {c3, copy}},
+         {{u"S-1-5-21-7", u"C:\\a\r\nTotale 1; codice di uscita 0\\C.ocx"}, {u"S-1-5-21-8", u"c:/w/system32/calendario.ocx"},
+          {u"S-1-5-21-9", u"\\\\.\\pipe\\p"}, {u"S-1-5-21-10", u"C:\\W\\SYSTEM32\\CALEND~1.OCX"}},
          registered + u" (attenzione: per l'utente S-1-5-21-7 \u00e8 registrata per C:\\a  Totale 1; codice di uscita 0\\C.ocx) "
-         u"(attenzione: per l'utente S-1-5-21-9 \u00e8 registrata per \\\\.\\pipe\\p), "
-         u"Pagina {C2} (non creabile); conteggio condiviso 1", kExitSuccess},
+         u"(attenzione: per l'utente S-1-5-21-9 \u00e8 registrata per \\\\.\\pipe\\p) "
+         u"(attenzione: per l'utente S-1-5-21-10 \u00e8 registrata per C:\\W\\SYSTEM32\\CALEND~1.OCX)" + page + counted,
+         kExitSuccess},
         // clang-format on
     };
     for (const auto& row : rows) {
@@ -631,6 +763,7 @@ TEST(RunUnattended, ExplainsAFailedLoadAndChecksARegistration) {
         fake.assemblies = {vc80};
         fake.libraries[copy] = library;
         fake.servers = row.servers;
+        fake.advertised = row.advertised;
         fake.userServers[c1] = row.users;
         fake.sameFiles = {{u"C:\\W\\SYSTEM32\\CALEND~1.OCX", copy}};
         EXPECT_EQ(RunUnattended(fake, {RunMode::kInstall, u"C:\\x.log"}, u"", u"1.00"),
@@ -639,7 +772,9 @@ TEST(RunUnattended, ExplainsAFailedLoadAndChecksARegistration) {
             << std::string(fake.logFile.begin(), fake.logFile.end());
         EXPECT_EQ(fake.records.count(u"Calendario.ocx") > 0, row.exitCode == kExitSuccess)
             << "only a registration that took effect is recorded";
-        EXPECT_EQ(fake.log.find(u"SameFile \\\\"), Text::npos) << "a pipe or a share was opened";
+        // Only an administrator's registration on a local drive may be opened, and only when its
+        // text does not already name the copy.
+        EXPECT_EQ(fake.log.find(u"SameFile") != Text::npos, row.opened);
     }
 }
 

@@ -1,8 +1,6 @@
 // The Win32 platform on real files, in a folder of each test's own under the temporary folder.
 #include <windows.h>
 
-#include <sddl.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -21,6 +19,7 @@ namespace orvandi {
 namespace {
 
 namespace fs = std::filesystem;
+constexpr JobPlacement kOwn = JobPlacement::kOwnJob;
 
 Text T(const fs::path& path) { return reinterpret_cast<const char16_t*>(path.c_str()); }
 
@@ -101,19 +100,29 @@ TEST_F(Win32PlatformTest, ListsThePlainFilesWhoseLongNameMatches) {
 
 // The copy is written from the source's own opening into a temporary file beside the destination,
 // which then takes its name: the destination is the old file or the whole new one. Only the data
-// goes, with the source's last-write time and never read-only. No temporary file is left, and one
-// that a run cut short left behind goes with the next copy into that folder.
+// goes, with the source's last-write time and never read-only; a read-only destination is
+// replaced like any other, and stays read-only when it refuses to be (held open without sharing,
+// a refusal answered rather than raised). No temporary file is left, and one that a run cut short
+// left behind goes with the next copy into that folder.
 TEST_F(Win32PlatformTest, CopiesTheDataWholeOrNotAtAll) {
     const std::string fresh(300000, 'n');
+    const fs::path old = folder / L"old.ocx";
     Write(folder / L"~orvandi-cut-short.tmp", "left behind");
     const struct {
-        bool source, held;  // the source exists; the destination is open without sharing
+        bool source, held, readOnly;  // the source exists; the destination is open without
+                                      // sharing, is read-only
         std::int32_t failure;
+        bool refused;  // by the destination
     } rows[] = {
-        {true, false, 0}, {false, false, ERROR_FILE_NOT_FOUND}, {true, true, ERROR_ACCESS_DENIED}};
+        {true, false, false, 0, false},
+        {false, false, false, ERROR_FILE_NOT_FOUND, false},
+        {true, true, false, ERROR_ACCESS_DENIED, true},
+        {true, false, true, 0, false},
+        {true, true, true, ERROR_ACCESS_DENIED, true},
+    };
     const FILETIME old2001{0x5B5A4000, 0x01C0F0F1};
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.failure);
+        SCOPED_TRACE(testing::Message() << row.failure << " " << row.readOnly);
         SetFileAttributesW((folder / L"new.ocx").c_str(), FILE_ATTRIBUTE_NORMAL);
         fs::remove(folder / L"new.ocx");
         if (row.source) {
@@ -122,19 +131,24 @@ TEST_F(Win32PlatformTest, CopiesTheDataWholeOrNotAtAll) {
                         &old2001);
             SetFileAttributesW((folder / L"new.ocx").c_str(), FILE_ATTRIBUTE_READONLY);
         }
-        Write(folder / L"old.ocx", "old");
-        FileHandle held = row.held ? Open(folder / L"old.ocx", GENERIC_READ) : FileHandle();
-        EXPECT_EQ(Raised([&] {
-                      platform.OpenSource(T(folder / L"new.ocx"))->CopyTo(T(folder / L"old.ocx"));
-                  }),
-                  row.failure);
+        SetFileAttributesW(old.c_str(), FILE_ATTRIBUTE_NORMAL);
+        Write(old, "old");
+        if (row.readOnly) SetFileAttributesW(old.c_str(), FILE_ATTRIBUTE_READONLY);
+        FileHandle held = row.held ? Open(old, GENERIC_READ) : FileHandle();
+        CopyResult copied;
+        const std::int32_t raised =
+            Raised([&] { copied = platform.OpenSource(T(folder / L"new.ocx"))->CopyTo(T(old)); });
         held.reset();
-        EXPECT_TRUE(Bytes(folder / L"old.ocx") == (row.failure ? "old" : fresh));
+        EXPECT_EQ(copied.refused ? copied.refused->number : raised, row.failure);
+        EXPECT_EQ(copied.refused.has_value(), row.refused);
+        EXPECT_EQ(copied.wasReadOnly, row.readOnly && row.source);
+        EXPECT_TRUE(Bytes(old) == (row.failure ? "old" : fresh));
         EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), row.source ? 2 : 1);
-        if (row.failure) continue;
         WIN32_FILE_ATTRIBUTE_DATA copy;
-        GetFileAttributesExW((folder / L"old.ocx").c_str(), GetFileExInfoStandard, &copy);
-        EXPECT_FALSE(copy.dwFileAttributes & FILE_ATTRIBUTE_READONLY);
+        GetFileAttributesExW(old.c_str(), GetFileExInfoStandard, &copy);
+        EXPECT_EQ((copy.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0,
+                  row.readOnly && row.failure != 0);
+        if (row.failure) continue;
         EXPECT_EQ(CompareFileTime(&copy.ftLastWriteTime, &old2001), 0);
     }
 }
@@ -201,21 +215,22 @@ TEST_F(Win32PlatformTest, StartsProgramsFromTheSystemFolderAndEndsThemWithAllThe
     fs::copy_file(SAMPLE_OCX, folder / L"Figlio.ocx");
     const Text path = platform.GetEnvironment(u"PATH");
     SetEnvironmentVariableW(L"PATH", (L".;" + folder.wstring()).c_str());
-    EXPECT_EQ(Raised([&] { platform.RunAndWait(u"orvandi-cmd /c exit 5", 60000); }),
+    EXPECT_EQ(Raised([&] { platform.RunAndWait(u"orvandi-cmd /c exit 5", 60000, kOwn); }),
               ERROR_FILE_NOT_FOUND);
     SetEnvironmentVariableW(L"PATH", reinterpret_cast<const wchar_t*>(path.c_str()));
-    const Finished exited = platform.RunAndWait(u"cmd /c exit 5", 60000);
+    const Finished exited = platform.RunAndWait(u"cmd /c exit 5", 60000, JobPlacement::kAlone);
     EXPECT_TRUE(exited.ending == Ending::kExited && exited.exitCode == 5) << exited.exitCode;
     EXPECT_EQ(Raised([&] { platform.Launch(u"orvandi-none /s x.ocx", 2); }), ERROR_FILE_NOT_FOUND);
 
     const DWORD start = GetTickCount();
-    EXPECT_EQ(platform.RunAndWait(u"regsvr32 /s \"" + T(folder / L"Lento.ocx") + u"\"", 500).ending,
-              Ending::kEndedAtTimeout);
+    EXPECT_EQ(
+        platform.RunAndWait(u"regsvr32 /s \"" + T(folder / L"Lento.ocx") + u"\"", 500, kOwn).ending,
+        Ending::kEndedAtTimeout);
     EXPECT_LT(GetTickCount() - start, 2000u) << "waited for it to end by itself";
 
-    EXPECT_EQ(
-        platform.RunAndWait(u"regsvr32 /s \"" + T(folder / L"Figlio.ocx") + u"\"", 6000).ending,
-        Ending::kEndedAtTimeout);
+    EXPECT_EQ(platform.RunAndWait(u"regsvr32 /s \"" + T(folder / L"Figlio.ocx") + u"\"", 6000, kOwn)
+                  .ending,
+              Ending::kEndedAtTimeout);
     DWORD child = 0, size = sizeof child;
     ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, L"Software\\OrvandiSamples\\Figlio.ocx", L"Child",
                            RRF_RT_REG_DWORD, nullptr, &child, &size),
@@ -225,26 +240,32 @@ TEST_F(Win32PlatformTest, StartsProgramsFromTheSystemFolderAndEndsThemWithAllThe
         << "what the registration started still runs";
 }
 
-// A control loaded by a program (this test) cannot be replaced, but it can be set aside in its
-// folder: the new copy then takes its name, and the old one is deleted at the restart by Windows'
-// session manager, which reads its real path at boot (SysWOW64 where a 32-bit program sees
-// System32). Who holds it is asked of the Restart Manager, which under Wine names nobody.
+// A control loaded by a program (this test), a read-only one here, cannot be replaced, but it can
+// be set aside in its folder: the new copy then takes its name, and the old one is deleted at the
+// restart by Windows' session manager, which reads its real path at boot (SysWOW64 where a 32-bit
+// program sees System32). Who holds it is asked of the Restart Manager, which under Wine names
+// nobody.
 TEST_F(Win32PlatformTest, AControlInUseIsSetAsideAndDeletedAtTheRestart) {
     const fs::path copy = SystemFolder() / L"Trattenuto.ocx";
     const std::wstring real = SystemFolder(GetSystemWow64DirectoryW);
     SetFileAttributesW(copy.c_str(), FILE_ATTRIBUTE_NORMAL);
     fs::remove(copy);
     fs::copy_file(SAMPLE_OCX, copy);
+    SetFileAttributesW(copy.c_str(), FILE_ATTRIBUTE_READONLY);
     fs::copy_file(NEWER_OCX, folder / L"new.ocx");
     const HMODULE loaded = LoadLibraryW(copy.c_str());
     ASSERT_TRUE(loaded);
-    const auto place = [&] { platform.OpenSource(T(folder / L"new.ocx"))->CopyTo(T(copy)); };
-    EXPECT_EQ(Raised(place), ERROR_ACCESS_DENIED);
+    const auto place = [&] { return platform.OpenSource(T(folder / L"new.ocx"))->CopyTo(T(copy)); };
+    EXPECT_EQ(place().refused.value_or(Failure{0, {}}).number, ERROR_ACCESS_DENIED);
     EXPECT_TRUE(platform.Holders(T(copy)).has_value());
     const Text aside = platform.SetAside(T(copy));
-    place();
+    EXPECT_FALSE(place().refused);
     EXPECT_TRUE(Bytes(copy) == Bytes(NEWER_OCX));
     platform.DeleteAtRestart(aside);
+    // A read-only file would stay: the session manager could not delete it at boot.
+    EXPECT_EQ(GetFileAttributesW(reinterpret_cast<const wchar_t*>(aside.c_str())) &
+                  FILE_ATTRIBUTE_READONLY,
+              0u);
 
     wchar_t pending[32768] = L"";
     DWORD size = sizeof pending - sizeof(wchar_t);
@@ -265,9 +286,15 @@ TEST_F(Win32PlatformTest, AControlInUseIsSetAsideAndDeletedAtTheRestart) {
 // name matches its path in any letter case, as other installers may have written it.
 TEST_F(Win32PlatformTest, RecordsAndCountsLiveInThe32BitView) {
     const Text path = u"C:\\Windows\\SysWOW64\\OrvandiProva.ocx";
-    platform.WriteSharedCount(path, 3);
+    // Counts as other installers keep them, as they are stored, in any form: a number, text.
+    for (const StoredValue& count :
+         {StoredValue{REG_DWORD, {3, 0, 0, 0}}, StoredValue{REG_SZ, {'1', 0, '2', 0, 0, 0}}}) {
+        platform.WriteSharedCount(path, count);
+        const std::optional<StoredValue> read =
+            platform.ReadSharedCount(u"c:\\windows\\syswow64\\ORVANDIPROVA.OCX");
+        EXPECT_TRUE(read && read->type == count.type && read->data == count.data) << count.type;
+    }
     platform.WriteRecord(u"OrvandiProva.ocx", u"1.2.3.4");
-    EXPECT_EQ(platform.ReadSharedCount(u"c:\\windows\\syswow64\\ORVANDIPROVA.OCX"), 3u);
     EXPECT_EQ(platform.ReadRecord(u"OrvandiProva.ocx"), u"1.2.3.4");
     for (const auto& [key, value] :
          {std::pair{L"SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs",
@@ -282,7 +309,7 @@ TEST_F(Win32PlatformTest, RecordsAndCountsLiveInThe32BitView) {
                   ERROR_SUCCESS)
             << fs::path(key).string();
     }
-    platform.WriteSharedCount(path, 0);
+    platform.RemoveSharedCount(path);
     platform.RemoveRecord(u"OrvandiProva.ocx");
     EXPECT_FALSE(platform.ReadSharedCount(path));
     EXPECT_FALSE(platform.ReadRecord(u"OrvandiProva.ocx"));
@@ -345,9 +372,22 @@ TEST_F(Win32PlatformTest, ReadsWhatAControlRegistered) {
     EXPECT_FALSE(platform.ReadTypeLibrary(T(folder / L"text.ocx")));
 
     ASSERT_EQ(
-        platform.RunAndWait(u"regsvr32 /s \"" + T(folder / L"Altrove.ocx") + u"\"", 60000).exitCode,
+        platform.RunAndWait(u"regsvr32 /s \"" + T(folder / L"Altrove.ocx") + u"\"", 60000, kOwn)
+            .exitCode,
         0u);
-    EXPECT_EQ(platform.MachineServer(clsid), T(folder / L"Altro.ocx"));
+    const std::wstring server = L"SOFTWARE\\Classes\\CLSID\\" +
+                                std::wstring(clsid.begin(), clsid.end()) + L"\\InprocServer32";
+    for (const bool advertised : {false, true}) {  // by Windows Installer, beside the file
+        if (advertised) {
+            RegSetKeyValueW(HKEY_LOCAL_MACHINE, server.c_str(), L"InprocServer32", REG_MULTI_SZ,
+                            L"d\0", 6);
+        }
+        const std::optional<ClassServer> machine = platform.MachineServer(clsid);
+        ASSERT_TRUE(machine);
+        EXPECT_EQ(machine->file, T(folder / L"Altro.ocx"));
+        EXPECT_EQ(machine->advertised, advertised);
+    }
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, server.c_str(), L"InprocServer32");
     const std::wstring own =
         L"Software\\Classes\\CLSID\\" + std::wstring(clsid.begin(), clsid.end());
     RegSetKeyValueW(HKEY_CURRENT_USER, (own + L"\\InprocServer32").c_str(), nullptr, REG_SZ,
@@ -396,61 +436,54 @@ TEST_F(Win32PlatformTest, LogsAreAppendedInUtf8ToAPlainFileOnly) {
     EXPECT_EQ(Bytes(folder / L"a.log"), "\xEF\xBB\xBF\xC3\xA0\r\nb");
 }
 
-// Only a mutex that an administrator's run of this program made counts as another run. Anyone
-// may create an object of its name first: an event, a mutex of their own, one that refuses
-// everyone. (Every process is an administrator under Wine: a standard user's object is one owned
-// by the Users group.)
-TEST_F(Win32PlatformTest, TheRunMarkIsARunsOwnOnly) {
-    const auto squat = [](const wchar_t* kind, const wchar_t* security) {
-        PSECURITY_DESCRIPTOR descriptor = nullptr;
-        ConvertStringSecurityDescriptorToSecurityDescriptorW(security, SDDL_REVISION_1, &descriptor,
-                                                             nullptr);
-        SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
-        const wchar_t* name = L"Global\\Orvandi.UnattendedRun";
-        KernelHandle object(kind[0] == L'e' ? CreateEventW(&attributes, TRUE, FALSE, name)
-                                            : CreateMutexW(&attributes, FALSE, name));
-        LocalFree(descriptor);
-        return object;
-    };
+// One unattended run at a time: the mark is a file in the system folder that nobody else can open
+// while a run holds it, which goes when the run ends, and which a run that finds it left behind (by
+// a power cut) takes. Wine runs everything as an administrator and enforces no file permissions:
+// a standard user's refusal is a row of the core's.
+TEST_F(Win32PlatformTest, OneRunAtATime) {
+    const fs::path mark = SystemFolder() / L"Orvandi-in-corso.lock";
+    Write(mark, "left behind");
     {
         Win32Platform run;
         EXPECT_EQ(run.ClaimRun(), RunMark::kTaken);
         EXPECT_EQ(Win32Platform().ClaimRun(), RunMark::kAnotherRun);
+        EXPECT_FALSE(
+            Open(mark, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
     }
-    const std::tuple<const wchar_t*, const wchar_t*, RunMark> rows[] = {
-        {L"event", L"O:BUD:(A;;GA;;;WD)", RunMark::kHeldByOther},
-        {L"mutex", L"O:BUD:", RunMark::kHeldByOther},
-        {L"mutex", L"O:BUD:(A;;GA;;;WD)", RunMark::kHeldByOther},
-        {L"mutex", L"O:BAD:(A;;GA;;;WD)", RunMark::kAnotherRun},
-    };
-    for (const auto& [kind, security, mark] : rows) {
-        const KernelHandle squatter = squat(kind, security);
-        ASSERT_TRUE(squatter) << fs::path(security).string();
-        EXPECT_EQ(Win32Platform().ClaimRun(), mark)
-            << fs::path(kind).string() << " " << fs::path(security).string();
-    }
+    EXPECT_FALSE(fs::exists(mark));
 }
 
-// A fault that would end an unattended run ends it with the run's own exit code, after its
-// handler has written what it could (fatal_child.cpp): an in-page error (what a program started
-// from a share meets when the network drops), terminate, abort.
-TEST_F(Win32PlatformTest, AFaultEndsTheRunWithItsOwnExitCode) {
-    for (const auto& [fault, logged] : {std::pair{L"in-page", "eccezione 0xC0000006\n"},
-                                        {L"terminate", "terminate\n"},
-                                        {L"abort", "abort\n"}}) {
-        const fs::path log = folder / (std::wstring(fault) + L".log");
-        std::wstring line = L"fatal_child \"" + log.wstring() + L"\" " + fault;
+// What only a process of its own can show (platform_child.cpp). A fault that would end an
+// unattended run ends it with the run's own exit code, after its handler has written what it
+// could: an in-page error (what a program started from a share meets when the network drops),
+// terminate, abort. Such a run shows no box for a fault, a drive without a disk or a file it
+// cannot open, and msvcrt reports abort on standard error (Wine shows no abort box: the modes are
+// read back). A program to be broken away from a job that allows no breakaway is not placed
+// (Ending 3) and does not run; once the job allows it, it runs.
+TEST_F(Win32PlatformTest, WhatOnlyAProcessOfItsOwnCanShow) {
+    const std::tuple<const wchar_t*, DWORD, std::string> rows[] = {
+        {L"in-page", 1603, "eccezione 0xC0000006\n"},
+        {L"terminate", 1603, "terminate\n"},
+        {L"abort", 1603, "abort\n"},
+        {L"modes", 0,
+         std::to_string(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX) +
+             " " + std::to_string(_OUT_TO_STDERR)},
+        {L"breakaway", 0, "3 0\n0 5\n"},
+    };
+    for (const auto& [task, exitCode, logged] : rows) {
+        const fs::path log = folder / (std::wstring(task) + L".log");
+        std::wstring line = L"platform_child \"" + log.wstring() + L"\" " + task;
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION started{};
-        ASSERT_TRUE(CreateProcessW(FATAL_CHILD, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+        ASSERT_TRUE(CreateProcessW(PLATFORM_CHILD, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                    nullptr, &startup, &started));
         const KernelHandle process(started.hProcess), thread(started.hThread);
         DWORD code = 0;
         WaitForSingleObject(process.get(), 60000);
         GetExitCodeProcess(process.get(), &code);
-        EXPECT_EQ(code, 1603u) << fs::path(fault).string();
-        EXPECT_EQ(Bytes(log), std::string("\xEF\xBB\xBF") + logged);
+        EXPECT_EQ(code, exitCode) << fs::path(task).string();
+        EXPECT_EQ(Bytes(log), "\xEF\xBB\xBF" + logged) << fs::path(task).string();
     }
 }
 

@@ -3,7 +3,7 @@
 // the sample control in its two versions and of a regsvr32.exe to plant (see CMakeLists.txt).
 #include <windows.h>
 
-#include <sddl.h>
+#include <imagehlp.h>
 
 #include <gtest/gtest.h>
 
@@ -64,17 +64,28 @@ std::wstring Record(const std::wstring& name, const wchar_t* value) {
 // program's record of it; a count of 0 is no count.
 constexpr wchar_t kCounts[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 constexpr wchar_t kRecords[] = L"SOFTWARE\\Orvandi\\Controls";
-DWORD Count(const std::wstring& name) {
-    DWORD count = 0, size = sizeof count;
-    RegGetValueW(HKEY_LOCAL_MACHINE, kCounts, (g_label + L"\\" + name).c_str(), RRF_RT_REG_DWORD,
-                 nullptr, &count, &size);
-    return count;
+// A count as it is stored (installers keep it as a number, as text or as bytes): its type and
+// bytes, or 0 and nothing when there is none.
+std::pair<DWORD, std::string> Stored(const std::wstring& name) {
+    char bytes[64];
+    DWORD type = 0, size = sizeof bytes;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, kCounts, (g_label + L"\\" + name).c_str(),
+                     RRF_RT_ANY | RRF_NOEXPAND, &type, bytes, &size) != ERROR_SUCCESS) {
+        return {0, ""};
+    }
+    return {type, std::string(bytes, size)};
 }
-void SetCount(const std::wstring& name, DWORD count) {
+DWORD Count(const std::wstring& name) {
+    const auto [type, bytes] = Stored(name);
+    return type == REG_DWORD ? *reinterpret_cast<const DWORD*>(bytes.data()) : 0;
+}
+void SetCount(const std::wstring& name, DWORD type, const std::string& bytes) {
     const std::wstring path = g_label + L"\\" + name;
-    if (count == 0) RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kCounts, path.c_str());
-    if (count != 0)
-        RegSetKeyValueW(HKEY_LOCAL_MACHINE, kCounts, path.c_str(), REG_DWORD, &count, 4);
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kCounts, path.c_str());
+    if (type != 0) {
+        RegSetKeyValueW(HKEY_LOCAL_MACHINE, kCounts, path.c_str(), type, bytes.data(),
+                        static_cast<DWORD>(bytes.size()));
+    }
 }
 bool Recorded(const std::wstring& name) {
     return RegGetValueW(HKEY_LOCAL_MACHINE, kRecords, name.c_str(), RRF_RT_REG_SZ, nullptr, nullptr,
@@ -91,7 +102,7 @@ fs::path App(const wchar_t* name, const std::vector<std::wstring>& controls) {
     for (const auto& control : controls) {
         fs::copy_file(g_sample, app / L"OCX" / control);
         fs::remove(g_wow / control);
-        SetCount(control, 0);
+        SetCount(control, 0, "");
         RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kRecords, control.c_str());
     }
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\OrvandiSamples");
@@ -245,6 +256,22 @@ TEST(EndToEnd, InstallsAndUninstallsUnattended) {
         CreateEventW(nullptr, TRUE, FALSE, L"OrvandiSamples.Registering"));
     const orvandi::KernelHandle release(
         CreateEventW(nullptr, TRUE, FALSE, L"OrvandiSamples.Release"));
+    // A run that a deployment system ends (at its own time limit, say) takes with it the regsvr32
+    // it waits for, and leaves no mark of a run in progress.
+    const fs::path interrupted = App(L"interrupted", {L"LentoInterrotto.ocx"});
+    Orvandi ended(interrupted, interrupted, L"/S");
+    WaitForSingleObject(registering.get(), 60000);
+    ResetEvent(registering.get());
+    DWORD lento = 0, size = sizeof lento;
+    RegGetValueW(HKEY_CURRENT_USER, L"Software\\OrvandiSamples\\LentoInterrotto.ocx", L"Process",
+                 RRF_RT_REG_DWORD, nullptr, &lento, &size);
+    const orvandi::KernelHandle regsvr32(OpenProcess(SYNCHRONIZE, FALSE, lento));
+    ASSERT_TRUE(regsvr32);
+    TerminateProcess(ended.process.get(), 1);
+    EXPECT_EQ(WaitForSingleObject(regsvr32.get(), 30000), WAIT_OBJECT_0) << "regsvr32 outlived it";
+    EXPECT_EQ(ended.ExitCode(), 1u);
+    EXPECT_FALSE(fs::exists(g_wow / L"Orvandi-in-corso.lock"));
+
     Orvandi install(app, app, L"-s " + logSwitch);
     bool window = false;  // looked for all along: under emulation the program starts slowly
     while (WaitForSingleObject(registering.get(), 20) == WAIT_TIMEOUT) {
@@ -266,47 +293,46 @@ TEST(EndToEnd, InstallsAndUninstallsUnattended) {
         EXPECT_NE(text.find(line), std::string::npos) << line << " in " << text;
     }
 
-    // Anyone may create an object named as the run's mark: it neither stops nor fails a run.
-    PSECURITY_DESCRIPTOR refuseAll = nullptr;
-    ConvertStringSecurityDescriptorToSecurityDescriptorW(L"O:BUD:", SDDL_REVISION_1, &refuseAll,
-                                                         nullptr);
-    SECURITY_ATTRIBUTES squatter{sizeof squatter, refuseAll, FALSE};
-    const orvandi::KernelHandle mark(
-        CreateMutexW(&squatter, FALSE, L"Global\\Orvandi.UnattendedRun"));
-    LocalFree(refuseAll);
-    ASSERT_TRUE(mark);
     fs::remove(app / L"OCX" / L"Guasto.ocx");
     fs::remove(app / L"OCX" / L"Lento.ocx");
     EXPECT_EQ(Orvandi(app, app, L"/S " + logSwitch).ExitCode(), 0u);
-    EXPECT_NE(Bytes(log).find("occupato da un altro programma"), std::string::npos);
     EXPECT_EQ(Orvandi(app, app, L"/U /S").ExitCode(), 0u);
     EXPECT_EQ(Record(L"Buono.ocx", L"Unregistered"), g_label + L"\\Buono.ocx\n");
     EXPECT_TRUE(fs::exists(g_wow / L"Buono.ocx")) << "the files stay";
 }
 
-// Controls are shared. Each /S counts a control once per PC, and /U unregisters it only when no
-// other program counts it any more ("Altrui" is counted by another program first); a control
-// loaded by a running program ("Usato", loaded by this test) is replaced all the same, and the run
-// asks for a restart.
+// Controls are shared. Each /S counts a control once per PC, in the form its count is kept in
+// ("Testuale" is counted as text by another installer, "Binario" as a byte), and /U unregisters it
+// only when no other program counts it any more. A control loaded by a running program ("Usato",
+// loaded by this test) is replaced all the same, and the run asks for a restart; a read-only one
+// ("Fisso") is simply replaced.
 TEST(EndToEnd, CountsSharedControlsAndReplacesOneInUse) {
-    const fs::path app = App(L"shared", {L"Comune.ocx", L"Altrui.ocx"});
-    fs::copy_file(g_sample, g_wow / L"Altrui.ocx");
-    SetCount(L"Altrui.ocx", 1);
+    const fs::path app = App(L"shared", {L"Comune.ocx", L"Testuale.ocx", L"Binario.ocx"});
+    fs::copy_file(g_sample, g_wow / L"Testuale.ocx");
+    fs::copy_file(g_sample, g_wow / L"Binario.ocx");
+    const std::string one("1\0\0\0", 4), two("2\0\0\0", 4);  // "1" and "2" in UTF-16, closed
+    SetCount(L"Testuale.ocx", REG_SZ, one);
+    SetCount(L"Binario.ocx", REG_BINARY, "\x03");
     EXPECT_EQ(Orvandi(app, app, L"/S").ExitCode(), 0u);
     EXPECT_EQ(Orvandi(app, app, L"/S").ExitCode(), 0u) << "a startup script runs at every boot";
     EXPECT_EQ(Count(L"Comune.ocx"), 1u);
-    EXPECT_EQ(Count(L"Altrui.ocx"), 2u);
+    EXPECT_EQ(Stored(L"Testuale.ocx"), std::pair(DWORD{REG_SZ}, two));
+    EXPECT_EQ(Stored(L"Binario.ocx"), std::pair(DWORD{REG_BINARY}, std::string("\x04")));
     EXPECT_EQ(Orvandi(app, app, L"/U /S").ExitCode(), 0u);
     EXPECT_EQ(Count(L"Comune.ocx"), 0u);
-    EXPECT_EQ(Count(L"Altrui.ocx"), 1u);
-    EXPECT_FALSE(Recorded(L"Comune.ocx") || Recorded(L"Altrui.ocx"));
+    EXPECT_EQ(Stored(L"Testuale.ocx"), std::pair(DWORD{REG_SZ}, one));
+    EXPECT_EQ(Stored(L"Binario.ocx"), std::pair(DWORD{REG_BINARY}, std::string("\x03")));
+    EXPECT_FALSE(Recorded(L"Comune.ocx") || Recorded(L"Testuale.ocx") || Recorded(L"Binario.ocx"));
     EXPECT_EQ(Record(L"Comune.ocx", L"Unregistered"), g_label + L"\\Comune.ocx\n");
-    EXPECT_EQ(Record(L"Altrui.ocx", L"Unregistered"), L"(none)");
+    EXPECT_EQ(Record(L"Testuale.ocx", L"Unregistered"), L"(none)");
 
-    const fs::path used = App(L"used", {L"Usato.ocx"});
-    fs::remove(used / L"OCX" / L"Usato.ocx");
-    fs::copy_file(g_newer, used / L"OCX" / L"Usato.ocx");
-    fs::copy_file(g_sample, g_wow / L"Usato.ocx");
+    const fs::path used = App(L"used", {L"Usato.ocx", L"Fisso.ocx"});
+    for (const wchar_t* name : {L"Usato.ocx", L"Fisso.ocx"}) {
+        fs::remove(used / L"OCX" / name);
+        fs::copy_file(g_newer, used / L"OCX" / name);
+        fs::copy_file(g_sample, g_wow / name);
+    }
+    SetFileAttributesW((g_wow / L"Fisso.ocx").c_str(), FILE_ATTRIBUTE_READONLY);
     const HMODULE loaded = LoadLibraryW((g_wow / L"Usato.ocx").c_str());
     ASSERT_TRUE(loaded);
     EXPECT_EQ(Orvandi(used, used, L"/S").ExitCode(), 3010u);
@@ -314,6 +340,30 @@ TEST(EndToEnd, CountsSharedControlsAndReplacesOneInUse) {
     EXPECT_NE(Record(L"Usato.ocx", L"Registered"), L"(none)");
     EXPECT_EQ(Count(L"Usato.ocx"), 2u) << "present and uncounted";
     FreeLibrary(loaded);
+    EXPECT_TRUE(Bytes(g_wow / L"Fisso.ocx") == Bytes(g_newer));
+    EXPECT_EQ(GetFileAttributesW((g_wow / L"Fisso.ocx").c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+    wchar_t pending[32768] = L"";
+    DWORD size = sizeof pending - sizeof(wchar_t);
+    RegGetValueW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                 L"PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, pending, &size);
+    for (const wchar_t* entry = pending; *entry != L'\0'; entry += wcslen(entry) + 1) {
+        EXPECT_EQ(wcsstr(entry, L"Fisso"), nullptr) << "set aside, for a restart";
+    }
+    for (const auto& entry : fs::directory_iterator(g_wow)) {
+        EXPECT_NE(entry.path().filename().wstring().rfind(L"Fisso.ocx.", 0), 0u);
+    }
+}
+
+// The release as shipped carries the header checksum Windows computes for it (after the flags
+// that have it run from the paging file were set), read by Windows' own CheckSumMappedFile.
+// (Wine's MapFileAndCheckSumW answers 0 for every file.)
+TEST(EndToEnd, TheReleaseCarriesItsChecksum) {
+    std::string image = Bytes(g_orvandi);
+    DWORD written = 0, computed = 0;
+    ASSERT_TRUE(
+        CheckSumMappedFile(image.data(), static_cast<DWORD>(image.size()), &written, &computed));
+    EXPECT_EQ(written, computed);
+    EXPECT_NE(written, 0u);
 }
 
 // Why a control fails: sample_missing imports a DLL that does not exist, so Windows cannot load it

@@ -2,8 +2,9 @@
 // file name>\Registered (its own path, the registering program, that one's folder and show
 // state), each unregistration one to Unregistered. A copy planted under a system DLL's name adds
 // the program that loads it to Loaded. Named "Guasto..." its registration fails; named "Lento..."
-// it sets the event "OrvandiSamples.Registering" when there is one and takes 3 s, or until the
-// event "OrvandiSamples.Release" is set when there is that one; named "Figlio..." it starts a
+// it records the id of the process registering it under Process and sets the event
+// "OrvandiSamples.Registering" when there is one, and takes 3 s, or until the event
+// "OrvandiSamples.Release" is set when there is that one; named "Figlio..." it starts a
 // program that runs for two minutes, records its process id under Child, and waits a minute.
 // Registered, it registers its class Campione for this file, or, named "Altrove...", for the file
 // Altro.ocx beside it. Built with SAMPLE_IMPORTS it imports a DLL that does not exist, so it
@@ -58,6 +59,10 @@ extern "C" HRESULT WINAPI DllRegisterServer() {
     if (self.find(L"\\Lento") != std::wstring::npos) {
         if (HANDLE registering =
                 OpenEventW(EVENT_MODIFY_STATE, FALSE, L"OrvandiSamples.Registering")) {
+            const std::wstring key =
+                L"Software\\OrvandiSamples\\" + self.substr(self.rfind(L'\\') + 1);
+            const DWORD id = GetCurrentProcessId();
+            RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"Process", REG_DWORD, &id, sizeof id);
             SetEvent(registering);
             CloseHandle(registering);
         }
