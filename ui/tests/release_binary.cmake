@@ -1,6 +1,7 @@
 # The release Orvandi.exe from the outside: a 32-bit GUI program that imports only KnownDLLs
-# (never loaded from beside it; no MinGW runtime DLL), stays small, and carries its icon, Italian
-# version block and manifest (read back from its resources).
+# (never loaded from beside it; no MinGW runtime DLL), runs from the paging file when started from
+# a share or a removable drive, stays small, and carries its icon, Italian version block and
+# manifest (read back from its resources). Its checksum is checked under Wine (e2e_test.cpp).
 #   cmake -DEXE=Orvandi.exe -DTOOLS=i686-w64-mingw32- -P release_binary.cmake
 cmake_minimum_required(VERSION 3.25)
 set(ENV{TZ} UTC)  # objdump shows the link time (none: 0) in local time
@@ -14,7 +15,8 @@ foreach(expected "file format pei-i386" "Subsystem[ \t]+0*2[ \t]" "Time/Date[ \t
         [[VALUE "FileVersion", "1.00"]] [[VALUE "ProductVersion", "1.00"]]
         [[VALUE "ProductName", "Orvandi"]] [[VALUE "InternalName", "Orvandi"]]
         [[VALUE "OriginalFilename", "Orvandi\.exe"]] [[1 24 /\* RT_MANIFEST \*/]]
-        [[level=""requireAdministrator""]] ">PerMonitorV2, PerMonitor</dpiAwareness>")
+        [[level=""requireAdministrator""]] ">PerMonitorV2, PerMonitor</dpiAwareness>"
+        "copy to swap file if on removable media" "copy to swap file if on network media")
     if(NOT "${headers}${resources}" MATCHES "${expected}")
         list(APPEND problems "no '${expected}' in its headers or resources")
     endif()
