@@ -192,13 +192,29 @@ class UnattendedPlatform : public Platform {
     // plain file with one name: a folder, a link of any kind. WriteLog appends a text to it.
     virtual void OpenLog(const Text& path) = 0;
     virtual void WriteLog(const Text& text) = 0;
+    // When the log holds more than `limit` bytes, renames it "<its name>.1" (over a plain file of
+    // that name) and starts a new one; where it cannot be renamed, it stays as it is.
+    virtual void RotateLog(std::uint64_t limit) = 0;
     virtual LocalTime Now() = 0;
+    // Writes a text where the program was started from: on its standard output when that is a
+    // file or a pipe, in UTF-8, or else on the console of the program that started it. False
+    // when there is neither.
+    virtual bool WriteOutput(const Text& text) = 0;
+    // Whether a character is a letter, of any alphabet.
+    virtual bool IsLetter(char16_t c) = 0;
+    // Whether two file names are one name to Windows, which ignores letter case in file names
+    // and registry names alike (accented letters and other alphabets too).
+    virtual bool SameName(const Text& a, const Text& b) = 0;
 
-    // This program's record of the controls it installed on this PC: one text per control, named
-    // by its file name (the version installed). Nothing when there is none.
-    virtual std::optional<Text> ReadRecord(const Text& name) = 0;
-    virtual void WriteRecord(const Text& name, const Text& version) = 0;
-    virtual void RemoveRecord(const Text& name) = 0;
+    // This program's record of the controls a package installed on this PC, one text value per
+    // control named by its file name (the version installed), under the package's own key: the
+    // unnamed package (an empty name) has the key that every unnamed run shares. Nothing when
+    // there is none. A named package's key goes with its last value.
+    virtual std::optional<Text> ReadRecord(const Text& package, const Text& name) = 0;
+    virtual void WriteRecord(const Text& package, const Text& name, const Text& text) = 0;
+    virtual void RemoveRecord(const Text& package, const Text& name) = 0;
+    // The names of a package's values, in no order.
+    virtual std::vector<Text> RecordNames(const Text& package) = 0;
     // The count of programs sharing a file, as installers keep it, by the file's path as it was
     // written, as it is stored; nothing when there is none.
     virtual std::optional<StoredValue> ReadSharedCount(const Text& path) = 0;

@@ -28,4 +28,18 @@ Text Upper(Text text) {
     return text;
 }
 
+Text FromUtf8(std::string_view utf8) {
+    Text text;
+    for (std::size_t at = 0; at < utf8.size();) {
+        const unsigned char lead = static_cast<unsigned char>(utf8[at++]);
+        const int more = lead < 0x80 ? 0 : lead < 0xE0 ? 1 : 2;  // no text here needs 4 bytes
+        char16_t c = more == 0 ? lead : lead & (0x3F >> more);
+        for (int i = 0; i < more && at < utf8.size(); ++i) {
+            c = static_cast<char16_t>(c << 6 | (static_cast<unsigned char>(utf8[at++]) & 0x3F));
+        }
+        text += c;
+    }
+    return text;
+}
+
 }  // namespace orvandi

@@ -23,4 +23,7 @@ Text Decimal(std::int64_t value);
 // The text with its letters a to z in capitals; nothing else changes.
 Text Upper(Text text);
 
+// UTF-8 as UTF-16 (the program's own texts only: no checks for malformed bytes).
+Text FromUtf8(std::string_view utf8);
+
 }  // namespace orvandi

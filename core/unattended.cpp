@@ -12,23 +12,12 @@
 namespace orvandi {
 namespace {
 
-std::vector<Text> Words(const Text& arguments) {
-    std::vector<Text> words;
-    bool quoted = false, inWord = false;
-    for (const char16_t c : arguments) {
-        if ((c == u' ' || c == u'\t') && !quoted) {
-            inWord = false;
-            continue;
-        }
-        if (!inWord) words.emplace_back();
-        inWord = true;
-        if (c == u'"') {
-            quoted = !quoted;
-        } else {
-            words.back() += c;
-        }
-    }
-    return words;
+Text TwoDigits(int value) { return Join({value < 10 ? u"0" : u"", Decimal(value)}); }
+
+// "2026-12-07 15:01:34", as Windows Installer and other installers write the time in their logs.
+Text Stamp(const LocalTime& t) {
+    return Join({Decimal(t.year), u"-", TwoDigits(t.month), u"-", TwoDigits(t.day), u" ",
+                 TwoDigits(t.hour), u":", TwoDigits(t.minute), u":", TwoDigits(t.second)});
 }
 
 // The listing as a plain list of names: the run takes every entry, so nothing is marked.
@@ -44,7 +33,8 @@ class NameList : public EntryList {
     void Clear() override { names.clear(); }
 };
 
-// The log, when the command line asks for one: lines in Italian, each ending in CRLF.
+// The log, when the command line asks for one: lines in Italian, each starting with the date and
+// time it was written (a startup script's log holds a run for every boot) and ending in CRLF.
 class RunLog {
   public:
     explicit RunLog(UnattendedPlatform& platform) : platform_(platform) {}
@@ -57,8 +47,9 @@ class RunLog {
     // control file, cannot start a line of its own and pass for the program's.
     void Line(Text text) {
         for (char16_t& c : text) c = c < u' ' ? u' ' : c;
-        if (on_) platform_.WriteLog(Join({text, kCrLf}));
+        if (on_) platform_.WriteLog(Join({Stamp(platform_.Now()), u" ", text, kCrLf}));
     }
+    bool On() const { return on_; }
     // The run's last line: why it ends, and with which exit code.
     int End(const Text& why, int exitCode) {
         Line(Join({why, u"; codice di uscita ", Decimal(exitCode)}));
@@ -70,19 +61,34 @@ class RunLog {
     bool on_ = false;
 };
 
-Text TwoDigits(int value) { return Join({value < 10 ? u"0" : u"", Decimal(value)}); }
+// A log that a startup script appends to at every boot stays bounded: past this size it is moved
+// aside for a new one.
+constexpr std::uint64_t kLogLimit = 1048576;
 
-Text Stamp(const LocalTime& t) {
-    return Join({Decimal(t.year), u"-", TwoDigits(t.month), u"-", TwoDigits(t.day), u" ",
-                 TwoDigits(t.hour), u":", TwoDigits(t.minute), u":", TwoDigits(t.second)});
+// The value of a named package's key that says every control of its last install ended well:
+// what a deployment system's detection rule looks for. Controls' values all end in ".ocx".
+constexpr char16_t kInstalled[] = u"Installed";
+
+// The controls a package's record holds, in name order.
+std::vector<Text> RecordedControls(UnattendedPlatform& platform, const Text& package) {
+    std::vector<Text> controls;
+    for (const Text& name : platform.RecordNames(package)) {
+        const Text upper = Upper(name);
+        if (upper.size() < 4 || upper.compare(upper.size() - 4, 4, u".OCX") != 0) continue;
+        auto at = controls.begin();  // a few names: a plain insertion keeps them in order
+        while (at != controls.end() && Upper(*at) < upper) ++at;
+        controls.insert(at, name);
+    }
+    return controls;
 }
 
-int Run(UnattendedPlatform& platform, bool uninstall, RunLog& log, const Text& arguments,
+int Run(UnattendedPlatform& platform, const Switches& switches, RunLog& log, const Text& arguments,
         const Text& version) {
-    // One run at a time, decided before the run touches any file, its log's first line included.
+    // One run at a time, decided before the run touches any file, its log included.
     const RunMark mark = platform.ClaimRun();
+    if (mark == RunMark::kTaken && log.On()) platform.RotateLog(kLogLimit);
     const Text systemFolder = ResolveSystemFolder(platform);
-    log.Line(Join({Stamp(platform.Now()), u" Orvandi ", version, u", riga di comando: ", arguments,
+    log.Line(Join({u"Orvandi ", version, u", riga di comando: ", arguments,
                    u", cartella di sistema: ", systemFolder}));
     if (mark == RunMark::kAnotherRun) {
         return log.End(u"Un'altra installazione di Orvandi è in corso", kExitAnotherRun);
@@ -92,43 +98,76 @@ int Run(UnattendedPlatform& platform, bool uninstall, RunLog& log, const Text& a
             u"Orvandi /S e /U vanno avviati da un amministratore o da SYSTEM: nulla è stato fatto",
             kExitFailed);
     }
+    const bool install = switches.mode == RunMode::kInstall;
+    const Text& package = switches.package;
     const Text folder = platform.ApplicationFolder();
-    NameList entries;
-    try {
-        ScanControlFiles(platform, folder, entries);
-    } catch (const Failure& failure) {
-        if (!failure.overflow) throw;
-        return log.End(u"Più di 32767 file .ocx nella cartella OCX: nessuno installato",
-                       kExitFailed);
+    NameList controls;
+    if (!install && !package.empty()) {
+        // A named package is uninstalled from its record alone: its OCX folder may be long gone.
+        controls.names = RecordedControls(platform, package);
+        if (controls.names.empty()) {
+            platform.RemoveRecord(package, kInstalled);
+            return log.End(Join({u"Nulla da disinstallare: il pacchetto ", package,
+                                 u" non ha installato controlli su questo PC"}),
+                           kExitSuccess);
+        }
+    } else {
+        try {
+            ScanControlFiles(platform, folder, controls);
+        } catch (const Failure& failure) {
+            if (!failure.overflow) throw;
+            return log.End(u"Più di 32767 file .ocx nella cartella OCX: nessuno installato",
+                           kExitFailed);
+        }
+        // A wrong folder must never empty a package: nothing is released either.
+        if (controls.names.empty()) {
+            return log.End(Join({u"Nessun file .ocx in ", folder, u"\\OCX"}), kExitFailed);
+        }
     }
-    if (entries.names.empty()) {
-        return log.End(Join({u"Nessun file .ocx in ", folder, u"\\OCX"}), kExitFailed);
-    }
+    // Until every control has ended well, the package does not read as installed: not after a
+    // run that fails, nor after one cut short.
+    if (!package.empty()) platform.RemoveRecord(package, kInstalled);
     const Text windowsFolder = platform.GetEnvironment(u"windir");
-    int failed = 0, atRestart = 0;
-    for (const Text& name : entries.names) {
+    int total = 0, failed = 0, atRestart = 0;
+    // One control, its line starting with `head`; false when nothing more may run beside it.
+    const auto visit = [&](const Text& name, const Text& head, bool release) {
         const ControlPaths paths = PathsOf(name, folder, systemFolder, windowsFolder);
-        const Text head = Join({name, u": "});
         Text line = head;
         Outcome outcome;
         try {
-            outcome = uninstall ? UninstallControl(platform, paths, line)
-                                : InstallControl(platform, paths, line);
+            outcome = release ? UninstallControl(platform, paths, package, line)
+                              : InstallControl(platform, paths, package, line);
         } catch (const Failure& failure) {
             line += Join({line == head ? u"" : u"; ", u"non riuscito (", Explain(failure), u")"});
             outcome = Outcome::kFailed;
         }
         log.Line(line);
-        if (outcome == Outcome::kStop) {
-            return log.End(
-                u"Interrotto: nessun altro regsvr32 può partire accanto a "
-                u"uno che non termina",
-                kExitFailed);
-        }
+        ++total;
         failed += outcome == Outcome::kFailed;
         atRestart += outcome == Outcome::kDoneAtRestart;
+        return outcome != Outcome::kStop;
+    };
+    const auto stopped = [&log] {
+        return log.End(
+            u"Interrotto: nessun altro regsvr32 può partire accanto a uno che non termina",
+            kExitFailed);
+    };
+    for (const Text& name : controls.names) {
+        if (!visit(name, Join({name, u": "}), !install)) return stopped();
     }
-    const int total = static_cast<int>(entries.names.size());
+    // What an earlier install of the package recorded and its folder no longer holds is released,
+    // as Windows Installer releases a component an upgrade drops.
+    if (install && !package.empty()) {
+        for (const Text& name : RecordedControls(platform, package)) {
+            const bool listed =
+                std::any_of(controls.names.begin(), controls.names.end(),
+                            [&](const Text& listed) { return platform.SameName(listed, name); });
+            if (!listed && !visit(name, Join({name, u": non più nel pacchetto; "}), true)) {
+                return stopped();
+            }
+        }
+        if (failed == 0) platform.WriteRecord(package, kInstalled, Stamp(platform.Now()));
+    }
     Text totals = Join({u"Totale ", Decimal(total), u", riusciti ", Decimal(total - failed),
                         u", non riusciti ", Decimal(failed)});
     if (atRestart > 0) {
@@ -142,8 +181,8 @@ int Run(UnattendedPlatform& platform, bool uninstall, RunLog& log, const Text& a
 // is one.
 int EndUnexpectedly(UnattendedPlatform& platform, const Text& what) {
     try {
-        platform.WriteLog(Join(
-            {u"Errore imprevisto (", what, u"); codice di uscita ", Decimal(kExitFailed), kCrLf}));
+        platform.WriteLog(Join({Stamp(platform.Now()), u" Errore imprevisto (", what,
+                                u"); codice di uscita ", Decimal(kExitFailed), kCrLf}));
     } catch (...) {
         // No log, or it failed too: the exit code is all that is left to tell.
     }
@@ -172,36 +211,10 @@ Text ExpandVariables(Platform& platform, const Text& path) {
     return expanded + path.substr(at);
 }
 
-Switches ParseCommandLine(const Text& arguments, bool canShowWindow) {
-    const std::vector<Text> words = Words(arguments);
-    Switches switches;
-    const auto isSwitch = [](const Text& word) {
-        return !word.empty() && (word[0] == u'/' || word[0] == u'-');
-    };
-    const Switches bad{RunMode::kBadCommandLine, {}};
-    if (std::none_of(words.begin(), words.end(), isSwitch)) {
-        return canShowWindow ? switches : bad;
-    }
-    bool install = false, uninstall = false, log = false;
-    for (const Text& word : words) {
-        Text upper = Upper(word);
-        if (!upper.empty() && upper[0] == u'-') upper[0] = u'/';
-        bool* seen = upper == u"/S"                       ? &install
-                     : upper == u"/U"                     ? &uninstall
-                     : upper.compare(0, 5, u"/LOG=") == 0 ? &log
-                                                          : nullptr;
-        if (seen == nullptr || *seen) return bad;
-        *seen = true;
-        if (seen == &log) switches.logPath = word.substr(5);
-    }
-    if (!(install || uninstall) || (log && switches.logPath.empty())) return bad;
-    switches.mode = uninstall ? RunMode::kUninstall : RunMode::kInstall;
-    return switches;
-}
-
 int RunUnattended(UnattendedPlatform& platform, const Switches& switches, const Text& arguments,
                   const Text& version) {
     if (switches.mode == RunMode::kBadCommandLine) return kExitBadCommandLine;
+    if (switches.mode == RunMode::kHelp) return ShowHelp(platform);
     platform.CatchFatal(EndUnexpectedly);
     RunLog log(platform);
     try {
@@ -211,7 +224,7 @@ int RunUnattended(UnattendedPlatform& platform, const Switches& switches, const 
     }
     Text why;
     try {
-        return Run(platform, switches.mode == RunMode::kUninstall, log, arguments, version);
+        return Run(platform, switches, log, arguments, version);
     } catch (const Failure& failure) {
         why = Join({u"Errore imprevisto (", Explain(failure), u")"});
     } catch (...) {

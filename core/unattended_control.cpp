@@ -170,9 +170,9 @@ bool ReplaceInUse(UnattendedPlatform& platform, const ControlPaths& paths, Place
 // up before the record is written: should the run end between the two, counting one too many is
 // the safe error. A run where the record exists (a startup script runs at every boot) counts
 // nothing, nor does one that finds a count it cannot read.
-void CountAndRecord(UnattendedPlatform& platform, const ControlPaths& paths, bool wasPresent,
-                    const Text& version, Text& line) {
-    if (platform.ReadRecord(paths.name)) {
+void CountAndRecord(UnattendedPlatform& platform, const ControlPaths& paths, const Text& package,
+                    bool wasPresent, const Text& version, Text& line) {
+    if (platform.ReadRecord(package, paths.name)) {
         line += u"; già installato da Orvandi, conteggio invariato";
     } else if (const CountFound found = FindCount(platform, paths.countPaths); found.Unreadable()) {
         line += u"; conteggio illeggibile, lasciato com'è";
@@ -182,7 +182,7 @@ void CountAndRecord(UnattendedPlatform& platform, const ControlPaths& paths, boo
         WriteCount(platform, found, raised);
         line += Join({u"; conteggio condiviso ", Decimal(raised)});
     }
-    platform.WriteRecord(paths.name, version);
+    platform.WriteRecord(package, paths.name, version);
 }
 
 }  // namespace
@@ -198,7 +198,8 @@ ControlPaths PathsOf(const Text& name, const Text& applicationFolder, const Text
             windowsFolder, {copy, Join({windowsFolder, u"\\SysWOW64\\", name})}};
 }
 
-Outcome InstallControl(UnattendedPlatform& platform, const ControlPaths& paths, Text& line) {
+Outcome InstallControl(UnattendedPlatform& platform, const ControlPaths& paths, const Text& package,
+                       Text& line) {
     PlacementResult placed = PlaceControl(platform, paths.source, paths.copy);
     const bool wasPresent = placed.facts.destinationExists;
     const bool setAside = ReplaceInUse(platform, paths, placed, line);
@@ -219,7 +220,7 @@ Outcome InstallControl(UnattendedPlatform& platform, const ControlPaths& paths, 
         if (!CheckRegistration(platform, paths.copy, paths.systemFolder, line)) {
             return Outcome::kFailed;
         }
-        CountAndRecord(platform, paths, wasPresent, InstalledVersion(placed), line);
+        CountAndRecord(platform, paths, package, wasPresent, InstalledVersion(placed), line);
     } catch (const Failure& failure) {
         line += Join({u"; registrato, ma non completato (", Explain(failure), u")"});
         return Outcome::kFailed;
@@ -229,14 +230,15 @@ Outcome InstallControl(UnattendedPlatform& platform, const ControlPaths& paths, 
 
 // Only what this program installed, and only when no other program counts it any more, is
 // unregistered. The files stay in every case.
-Outcome UninstallControl(UnattendedPlatform& platform, const ControlPaths& paths, Text& line) {
-    if (!platform.ReadRecord(paths.name)) {
+Outcome UninstallControl(UnattendedPlatform& platform, const ControlPaths& paths,
+                         const Text& package, Text& line) {
+    if (!platform.ReadRecord(package, paths.name)) {
         line += u"non installato da Orvandi su questo PC, lasciato com'è";
         return Outcome::kDone;
     }
     const CountFound found = FindCount(platform, paths.countPaths);
     if (found.Unreadable()) {  // whoever keeps it so may still need the control
-        platform.RemoveRecord(paths.name);
+        platform.RemoveRecord(package, paths.name);
         line += u"conteggio illeggibile, lasciato com'è: registrazione lasciata";
         return Outcome::kDone;
     }
@@ -245,13 +247,13 @@ Outcome UninstallControl(UnattendedPlatform& platform, const ControlPaths& paths
     const std::uint32_t left = count > 0 ? count - 1 : 0;
     WriteCount(platform, found, left);
     if (left > 0) {
-        platform.RemoveRecord(paths.name);
+        platform.RemoveRecord(package, paths.name);
         line += Join(
             {u"registrazione lasciata, lo contano ancora altri programmi (", Decimal(left), u")"});
         return Outcome::kDone;
     }
     if (!platform.FileExists(paths.copy)) {
-        platform.RemoveRecord(paths.name);
+        platform.RemoveRecord(package, paths.name);
         line += u"nessuna copia nella cartella di sistema";
         return Outcome::kDone;
     }
@@ -259,7 +261,7 @@ Outcome UninstallControl(UnattendedPlatform& platform, const ControlPaths& paths
     const Outcome unregistered =
         Register(platform, UnregistrationCommand(paths.copy), true, line, exitCode);
     if (unregistered == Outcome::kDone) {
-        platform.RemoveRecord(paths.name);
+        platform.RemoveRecord(package, paths.name);
     } else {
         // A retry does the work again: the count as it was, and the record kept.
         if (found.stored) {

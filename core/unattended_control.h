@@ -40,8 +40,12 @@ struct ControlPaths {
 ControlPaths PathsOf(const Text& name, const Text& applicationFolder, const Text& systemFolder,
                      const Text& windowsFolder);
 
-Outcome InstallControl(UnattendedPlatform& platform, const ControlPaths& paths, Text& line);
-Outcome UninstallControl(UnattendedPlatform& platform, const ControlPaths& paths, Text& line);
+// `package` names the record, and who counts: each package that installs a control counts it
+// once ("": the unnamed package).
+Outcome InstallControl(UnattendedPlatform& platform, const ControlPaths& paths, const Text& package,
+                       Text& line);
+Outcome UninstallControl(UnattendedPlatform& platform, const ControlPaths& paths,
+                         const Text& package, Text& line);
 
 // "errore <number>: <description>"
 Text Explain(const Failure& failure);

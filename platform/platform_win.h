@@ -44,10 +44,15 @@ class Win32Platform : public UnattendedPlatform {
     RunMark ClaimRun() override;
     void OpenLog(const Text& path) override;
     void WriteLog(const Text& text) override;
+    void RotateLog(std::uint64_t limit) override;
     LocalTime Now() override;
-    std::optional<Text> ReadRecord(const Text& name) override;
-    void WriteRecord(const Text& name, const Text& version) override;
-    void RemoveRecord(const Text& name) override;
+    bool WriteOutput(const Text& text) override;
+    bool IsLetter(char16_t c) override;
+    bool SameName(const Text& a, const Text& b) override;
+    std::optional<Text> ReadRecord(const Text& package, const Text& name) override;
+    void WriteRecord(const Text& package, const Text& name, const Text& text) override;
+    void RemoveRecord(const Text& package, const Text& name) override;
+    std::vector<Text> RecordNames(const Text& package) override;
     std::optional<StoredValue> ReadSharedCount(const Text& path) override;
     void WriteSharedCount(const Text& path, const StoredValue& count) override;
     void RemoveSharedCount(const Text& path) override;
@@ -72,6 +77,7 @@ class Win32Platform : public UnattendedPlatform {
 
     FileHandle runClaim_;  // held until the program ends
     FileHandle log_;
+    Text logPath_;
     FindHandle listing_;
     Text listingPattern_;        // the bare-name wildcard of the listing in progress
     DWORD listingExcluded_ = 0;  // the attributes that keep a name out of the listing

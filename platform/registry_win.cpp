@@ -1,5 +1,5 @@
-// What the registry keeps for controls: this program's record of what it installed, the counts
-// installers keep of the programs that share a file, the files registered for a control's
+// What the registry keeps for controls: this program's record of what each package installed, the
+// counts installers keep of the programs that share a file, the files registered for a control's
 // classes, and the KnownDLLs. All is read in the 32-bit view: on 64-bit Windows a 32-bit file in
 // the 32-bit system folder is counted in the 32-bit SharedDLLs key, a 32-bit control's classes
 // are registered there, and detection rules marked "32-bit" read the record there.
@@ -11,7 +11,11 @@
 namespace orvandi {
 namespace {
 
-constexpr wchar_t kRecords[] = L"SOFTWARE\\Orvandi\\Controls";
+// A package's record: the unnamed package's key is the one every unnamed run shares.
+Text RecordKey(const Text& package) {
+    return package.empty() ? Text(u"SOFTWARE\\Orvandi\\Controls")
+                           : Join({u"SOFTWARE\\Orvandi\\Packages\\", package});
+}
 constexpr wchar_t kCounts[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 
 // The key, opened with `access` in the 32-bit view; created when `create`. An empty owner when it
@@ -95,16 +99,46 @@ void Remove(const wchar_t* path, const Text& name) {
 
 }  // namespace
 
-std::optional<Text> Win32Platform::ReadRecord(const Text& name) {
-    return ReadText(OpenKey(kRecords, KEY_QUERY_VALUE, false), Wide(name));
+std::optional<Text> Win32Platform::ReadRecord(const Text& package, const Text& name) {
+    return ReadText(OpenKey(Wide(RecordKey(package)), KEY_QUERY_VALUE, false), Wide(name));
 }
 
-void Win32Platform::WriteRecord(const Text& name, const Text& version) {
-    Write(kRecords, name, REG_SZ, version.c_str(),
-          static_cast<DWORD>((version.size() + 1) * sizeof(char16_t)));
+void Win32Platform::WriteRecord(const Text& package, const Text& name, const Text& text) {
+    Write(Wide(RecordKey(package)), name, REG_SZ, text.c_str(),
+          static_cast<DWORD>((text.size() + 1) * sizeof(char16_t)));
 }
 
-void Win32Platform::RemoveRecord(const Text& name) { Remove(kRecords, name); }
+// A named package's key goes with its last value, unless someone put a key of their own in it.
+void Win32Platform::RemoveRecord(const Text& package, const Text& name) {
+    const Text path = RecordKey(package);
+    const KeyHandle key = OpenKey(Wide(path), KEY_SET_VALUE | KEY_QUERY_VALUE, false);
+    const LSTATUS status = key ? RegDeleteValueW(key.get(), Wide(name)) : ERROR_SUCCESS;
+    if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
+        throw SystemFailure(static_cast<DWORD>(status));
+    }
+    DWORD keys = 1, values = 1;
+    if (key && !package.empty() &&
+        RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &keys, nullptr, nullptr, &values,
+                         nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+        keys + values == 0) {
+        RegDeleteKeyExW(HKEY_LOCAL_MACHINE, Wide(path), KEY_WOW64_32KEY, 0);
+    }
+}
+
+std::vector<Text> Win32Platform::RecordNames(const Text& package) {
+    std::vector<Text> names;
+    const KeyHandle key = OpenKey(Wide(RecordKey(package)), KEY_QUERY_VALUE, false);
+    wchar_t name[16384];  // the longest a value's name can be
+    for (DWORD index = 0; key; ++index) {
+        DWORD size = 16384;
+        const LSTATUS status =
+            RegEnumValueW(key.get(), index, name, &size, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_NO_MORE_ITEMS) break;
+        if (status != ERROR_SUCCESS) throw SystemFailure(static_cast<DWORD>(status));
+        names.push_back(FromWide(name, size));
+    }
+    return names;
+}
 
 std::optional<StoredValue> Win32Platform::ReadSharedCount(const Text& path) {
     return Read(kCounts, path);

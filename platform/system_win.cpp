@@ -1,8 +1,10 @@
 // The Win32 platform's plain services: error texts, the environment, the program's folder, the
-// clock, whether a window can be seen, and the window's message box and pointer.
+// clock, whether a window can be seen, the console, letters and names as Windows compares them,
+// and the window's message box and pointer.
 #include <windows.h>
 
 #include <memory>
+#include <vector>
 
 #include "platform/helpers_win.h"
 #include "platform/platform_win.h"
@@ -78,6 +80,35 @@ bool Win32Platform::CanShowWindow() {
            GetUserObjectInformationW(GetProcessWindowStation(), UOI_FLAGS, &flags, sizeof flags,
                                      nullptr) &&
            (flags.dwFlags & WSF_VISIBLE);
+}
+
+// A program of the Windows subsystem has no console of its own: cmd hands it a file or a pipe
+// when its output is redirected, and otherwise it may write to the console it was started from.
+bool Win32Platform::WriteOutput(const Text& text) {
+    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    const DWORD kind = out != nullptr && out != INVALID_HANDLE_VALUE ? GetFileType(out) : 0;
+    DWORD written = 0;
+    if (kind == FILE_TYPE_DISK || kind == FILE_TYPE_PIPE) {
+        const std::vector<char> bytes = Utf8(text);
+        return WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    }
+    if (!AttachConsole(ATTACH_PARENT_PROCESS)) return false;
+    const FileHandle console(CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                         0, nullptr));
+    return console && WriteConsoleW(console.get(), Wide(text), static_cast<DWORD>(text.size()),
+                                    &written, nullptr);
+}
+
+bool Win32Platform::IsLetter(char16_t c) {
+    WORD type = 0;
+    const wchar_t letter = c;
+    return GetStringTypeW(CT_CTYPE1, &letter, 1, &type) && (type & C1_ALPHA);
+}
+
+bool Win32Platform::SameName(const Text& a, const Text& b) {
+    return CompareStringOrdinal(Wide(a), static_cast<int>(a.size()), Wide(b),
+                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }
 
 void Win32Platform::ShowMessage(const Text& text) {

@@ -1,5 +1,5 @@
 // The program starts with its window: load it, show it, and take events one at a time until it
-// is closed. Started with switches (/S, /U), it runs unattended instead.
+// is closed. Started with switches (/S, /U, /?), it runs unattended instead.
 //
 // The manifest asks for common controls 6; Windows 7 and later load them when the first control
 // is created, so the program does not call InitCommonControlsEx (which cost about 14 ms of a
@@ -32,8 +32,7 @@ bool LoadDllsFromTheSystemFolderOnly() {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR arguments, int show) {
     orvandi::Win32Platform platform;
     const orvandi::Text commandLine = reinterpret_cast<const char16_t*>(arguments);
-    const orvandi::Switches switches =
-        orvandi::ParseCommandLine(commandLine, platform.CanShowWindow());
+    const orvandi::Switches switches = orvandi::ParseCommandLine(platform, commandLine);
     const bool unattended = switches.mode != orvandi::RunMode::kWindow;
 
     // Any window, even a message box saying why, would load the DLLs that could not be

@@ -39,7 +39,7 @@ std::optional<typename Map::mapped_type> Found(const Map& map, const Text& key) 
 struct Fake : UnattendedPlatform, EntryList {
     std::vector<Text> names, listing;  // the list; what ListFirst and ListNext deliver
     std::vector<bool> marks;
-    std::map<Text, Text> environment;
+    std::map<Text, Text> environment = {{u"OS", u"Windows_NT"}, {u"windir", u"C:\\W"}};
     std::map<Text, CopyFacts> facts;    // by source; any other source is a new control
     std::map<Text, Finished> finished;  // by the copy's name; any other regsvr32 ends with 0
     RunMark mark = RunMark::kTaken;
@@ -49,9 +49,11 @@ struct Fake : UnattendedPlatform, EntryList {
     Text fatalAt;
     FatalHandler fatal = nullptr;
     std::optional<int> ended;
-    Text logAtEnd;  // the log file when the program ended
-    std::map<Text, Text> records;
-    std::map<Text, StoredValue> counts;  // by value name
+    Text logAtEnd;                                 // the log file when the program ended
+    std::map<Text, std::map<Text, Text>> records;  // by package, then name
+    bool visible = true, output = false;           // a window can be seen; an output written
+    Text written;                                  // to the output
+    std::map<Text, StoredValue> counts;            // by value name
     std::set<Text> inUse;                // copies a program holds: replaced once set aside
     std::int32_t inUseError = 5;         // 5 for a loaded DLL, 32 for a file held open
     std::set<Text> readOnly;             // copies that are read-only
@@ -98,10 +100,7 @@ struct Fake : UnattendedPlatform, EntryList {
         log += line + u"\n";
         Check(line);
     }
-    Text Next() {
-        if (next == listing.size()) return Text();
-        return listing[next++];
-    }
+    Text Next() { return next < listing.size() ? listing[next++] : Text(); }
 
     Text ApplicationFolder() override { return u"C:\\App"; }
     Text ListFirst(const Text& pattern, int kind) override {
@@ -135,7 +134,7 @@ struct Fake : UnattendedPlatform, EntryList {
         }
         return Finished{};
     }
-    bool CanShowWindow() override { return true; }
+    bool CanShowWindow() override { return visible; }
     void CatchFatal(FatalHandler handler) override { fatal = handler; }
     // A control (".ocx" in small letters) is there unless named "Gone"; any other file when it
     // is in `files`.
@@ -153,15 +152,33 @@ struct Fake : UnattendedPlatform, EntryList {
         Check(u"Write");
         logFile += text;
     }
-    LocalTime Now() override { return {2026, 12, 7, 9, 5, 30}; }
-    std::optional<Text> ReadRecord(const Text& name) override { return Found(records, name); }
-    void WriteRecord(const Text& name, const Text& version) override {
-        Log(u"Record " + name);
-        records[name] = version;
+    void RotateLog(std::uint64_t limit) override {
+        Log(u"RotateLog " + Decimal(limit) + u" after " + Decimal(logFile.size()));
     }
-    void RemoveRecord(const Text& name) override {
+    LocalTime Now() override { return {2026, 12, 7, 9, 5, 30}; }
+    bool WriteOutput(const Text& text) override { return output && !(written = text).empty(); }
+    bool IsLetter(char16_t c) override {  // Latin letters, for the tests
+        return ((c | 0x20) >= u'a' && (c | 0x20) <= u'z') ||
+               (c >= u'\u00C0' && c <= u'\u024F' && c != u'\u00D7' && c != u'\u00F7');
+    }
+    bool SameName(const Text& a, const Text& b) override { return Upper(a) == Upper(b); }
+    std::optional<Text> ReadRecord(const Text& package, const Text& name) override {
+        return records.count(package) > 0 ? Found(records[package], name) : std::nullopt;
+    }
+    void WriteRecord(const Text& package, const Text& name, const Text& text) override {
+        Log(u"Record " + name);
+        records[package][name] = text;
+    }
+    void RemoveRecord(const Text& package, const Text& name) override {
         Log(u"Unrecord " + name);
-        records.erase(name);
+        records[package].erase(name);
+        if (records[package].empty() && !package.empty()) records.erase(package);
+    }
+    std::vector<Text> RecordNames(const Text& package) override {
+        std::vector<Text> names;  // in no particular order: reversed
+        for (const auto& named : records[package]) names.insert(names.begin(), named.first);
+        if (records[package].empty()) records.erase(package);
+        return names;
     }
     std::optional<StoredValue> ReadSharedCount(const Text& path) override {
         return Found(counts, path);
@@ -189,9 +206,9 @@ struct Fake : UnattendedPlatform, EntryList {
         return Found(libraries, path);
     }
     std::optional<ClassServer> MachineServer(const Text& clsid) override {
-        const std::optional<Text> file = Found(servers, clsid);
-        if (!file && advertised.count(clsid) == 0) return std::nullopt;
-        return ClassServer{file.value_or(Text()), advertised.count(clsid) > 0};
+        const bool known = servers.count(clsid) > 0, advertises = advertised.count(clsid) > 0;
+        return known || advertises ? std::optional(ClassServer{servers[clsid], advertises})
+                                   : std::nullopt;
     }
     std::vector<UserServer> UserServers(const Text& clsid) override { return userServers[clsid]; }
     bool SameFile(const Text& a, const Text& b) override {
@@ -215,6 +232,21 @@ struct Fake : UnattendedPlatform, EntryList {
         marks.clear();
     }
 };
+
+// Lines of a log, each starting with the time the fake's clock tells.
+const Text kStamp = u"2026-12-07 09:05:30 ";
+Text Stamped(const Text& lines) {
+    Text stamped;
+    for (std::size_t at = 0, end; at < lines.size(); at = end + 2) {
+        end = lines.find(u"\r\n", at);
+        stamped += kStamp + lines.substr(at, end + 2 - at);
+    }
+    return stamped;
+}
+
+// The first line of an unattended run's log, and what a control that registers well says.
+const Text kHead = u"Orvandi 1.00, riga di comando: ARGS, cartella di sistema: C:\\W\\SYSTEM32\r\n";
+const Text kCopied = u"copiato; regsvr32 0 (registrato); nessuna libreria dei tipi; ";
 
 const Text kZero =
     u"operazione completata\r\nTotali : 0\r\nOk : 0\r\nNo : 0\r\n"
@@ -316,27 +348,42 @@ TEST(ResolveSystemFolder, AddsTheSuffixByWhetherOsIsSet) {
 }
 
 // What the command line asks for, and whether a window could be seen at all (not in session 0,
-// not on a hidden window station): a window nobody sees would wait for ever.
+// not on a hidden window station): a window nobody sees would wait for ever. A package's name
+// becomes a registry key's.
 TEST(ParseCommandLine, KnowsExactlyItsSwitches) {
     const RunMode window = RunMode::kWindow, install = RunMode::kInstall,
-                  uninstall = RunMode::kUninstall, bad = RunMode::kBadCommandLine;
-    const std::tuple<Text, bool, RunMode, Text> rows[] = {
+                  uninstall = RunMode::kUninstall, help = RunMode::kHelp,
+                  bad = RunMode::kBadCommandLine;
+    const Text longest(64, u'p');
+    std::vector<std::tuple<Text, bool, RunMode, Text, Text>> rows = {
         // clang-format off
-        {u"", true, window, u""}, {u"leggimi.txt \u2013S", true, window, u""},
-        {u"", false, bad, u""}, {u"leggimi.txt \u2013S", false, bad, u""},
-        {u"/S", false, install, u""}, {u"-s", true, install, u""},
-        {u" /s\t-U", true, uninstall, u""}, {u"/u /log=C:\\x.log", true, uninstall, u"C:\\x.log"},
-        {u"-LOG=\"C:\\a b\\x.log\" /S", true, install, u"C:\\a b\\x.log"},
-        {u"\"/Log=C:\\a b.log\" /S", true, install, u"C:\\a b.log"}, {u"/S -S", true, bad, u""},
-        {u"/S/U", true, bad, u""}, {u"/S /LOG=", true, bad, u""}, {u"/LOG=x", true, bad, u""},
-        {u"/S /LOG=C:\\a b.log", true, bad, u""}, {u"/S /Q", true, bad, u""},
-        {u"/S \u2013U", true, bad, u""}, {u"/S -", true, bad, u""},
+        {u"", true, window, u"", u""}, {u"leggimi.txt \u2013S", true, window, u"", u""},
+        {u"", false, bad, u"", u""}, {u"leggimi.txt \u2013S", false, bad, u"", u""},
+        {u"/S", false, install, u"", u""}, {u"-s", true, install, u"", u""},
+        {u" /s\t-U", true, uninstall, u"", u""}, {u"/u /log=C:\\x.log", true, uninstall, u"C:\\x.log", u""},
+        {u"-LOG=\"C:\\a b\\x.log\" /S", true, install, u"C:\\a b\\x.log", u""},
+        {u"\"/Log=C:\\a b.log\" /S", true, install, u"C:\\a b.log", u""},
+        {u"/S /Package=\"Contabilit\u00e0 2.0_a-b\"", true, install, u"", u"Contabilit\u00e0 2.0_a-b"},
+        {u"-package=" + longest + u" /U", true, uninstall, u"", longest},
+        {u"/?", false, help, u"", u""}, {u"leggimi.txt /S /X -?", true, help, u"", u""},
+        {u"/h", true, help, u"", u""}, {u"/S -H", true, help, u"", u""},
         // clang-format on
     };
-    for (const auto& [arguments, visible, mode, log] : rows) {
-        const Switches switches = ParseCommandLine(arguments, visible);
+    for (const char16_t* line :
+         {u"/S -S", u"/S/U", u"/S /LOG=", u"/LOG=x", u"/S /LOG=C:\\a b.log", u"/S /Q",
+          u"/S \u2013U", u"/S -", u"/S /PACKAGE=", u"/S \"/PACKAGE= a\"", u"/S \"/PACKAGE=a \"",
+          u"/S /PACKAGE=a\\b", u"/S /PACKAGE=\u20acuro", u"/S /PACKAGE=a /PACKAGE=a", u"/PACKAGE=a",
+          u"/S /Help"}) {
+        rows.emplace_back(line, true, bad, u"", u"");
+    }
+    rows.emplace_back(u"/S /PACKAGE=" + longest + u"p", true, bad, u"", u"");
+    for (const auto& [arguments, visible, mode, log, package] : rows) {
+        Fake fake;
+        fake.visible = visible;
+        const Switches switches = ParseCommandLine(fake, arguments);
         EXPECT_EQ(switches.mode, mode) << std::string(arguments.begin(), arguments.end());
         EXPECT_EQ(switches.logPath, log);
+        EXPECT_EQ(switches.package, package);
     }
 }
 
@@ -357,11 +404,13 @@ TEST(ExpandVariables, ReplacesSetVariablesAndKeepsTheRest) {
 
 // Unattended runs: every entry of the listing, regsvr32 waited for, the exit code and the log.
 TEST(RunUnattended, InstallsEveryEntryAndLogsIt) {
-    const Text head =
-        u"2026-12-07 09:05:30 Orvandi 1.00, riga di comando: ARGS, cartella di sistema: "
-        u"C:\\W\\SYSTEM32\r\n";
-    const std::vector<Text> six = {u"Ok.ocx",    u"Nuovo.ocx", u"Uguale.ocx",
-                                   u"Testo.ocx", u"Rotto.ocx", u"Lento.ocx"};
+    // clang-format off
+    const Text ok = u"Ok.ocx: " + kCopied + u"conteggio condiviso 1\r\nTotale 1, riusciti 1, non riusciti 0; codice di uscita 0\r\n";
+    const std::vector<Text> six = {u"Ok.ocx", u"Nuovo.ocx", u"Uguale.ocx", u"Testo.ocx", u"Rotto.ocx", u"Lento.ocx"};
+    const RunMode S = RunMode::kInstall;
+    const RunMark T = RunMark::kTaken;
+    const JobPlacement own = JobPlacement::kOwnJob, breakaway = JobPlacement::kBreakaway;
+    // clang-format on
     const struct {
         const char* what;
         RunMode mode;
@@ -370,96 +419,97 @@ TEST(RunUnattended, InstallsEveryEntryAndLogsIt) {
         int exitCode;
         Text log;  // after the first line
         RunMark mark;
-        Text fatalAt;  // the call at which a fault ends the program
+        Text fatalAt;                         // the call at which a fault ends the program
+        std::set<JobPlacement> refused = {};  // what Windows refuses to run regsvr32 in
+        bool visible = true, output = false;  // a window can be seen; an output written to
     } rows[] = {
         // clang-format off
-        {"install: placed as by the window, then waited for", RunMode::kInstall, six,
-         {{u"Inspect C:\\App\\OCX\\Rotto", {32, u"In uso"}}}, kExitFailed,
-         u"Ok.ocx: copiato; regsvr32 0 (registrato); nessuna libreria dei tipi; conteggio condiviso 1\r\n"
-         u"Nuovo.ocx: lasciata la copia presente, di versione pi\u00f9 alta (6.1.7601.24000 "
-         u"invece di 6.1.7600.16385); regsvr32 0 (registrato); nessuna libreria dei tipi; conteggio condiviso 2\r\n"
-         u"Uguale.ocx: gi\u00e0 presente, identico; regsvr32 5 (la funzione di registrazione del "
-         u"controllo non \u00e8 riuscita)\r\n"
+        {"install: placed as by the window, then waited for", S, six, {{u"Inspect C:\\App\\OCX\\Rotto", {32, u"In uso"}}},
+         kExitFailed, u"Ok.ocx: " + kCopied + u"conteggio condiviso 1\r\n"
+         u"Nuovo.ocx: lasciata la copia presente, di versione pi\u00f9 alta (6.1.7601.24000 invece di 6.1.7600.16385); "
+         u"regsvr32 0 (registrato); nessuna libreria dei tipi; conteggio condiviso 2\r\n"
+         u"Uguale.ocx: gi\u00e0 presente, identico; regsvr32 5 (la funzione di registrazione del controllo non \u00e8 riuscita)\r\n"
          u"Testo.ocx: non \u00e8 un controllo a 32 bit, non copiato (errore 193: C:\\App\\OCX\\Testo.ocx is 193)\r\n"
          u"Rotto.ocx: copia non riuscita (errore 32: In uso); regsvr32 0 (registrato)\r\n"
          u"Lento.ocx: copiato; regsvr32 ancora in esecuzione dopo 120 s: terminato\r\n"
-         u"Totale 6, riusciti 2, non riusciti 4; codice di uscita 1603\r\n", RunMark::kTaken, u""},
-
-        {"install: all registered", RunMode::kInstall, {u"Ok.ocx"}, {}, kExitSuccess,
-         u"Ok.ocx: copiato; regsvr32 0 (registrato); nessuna libreria dei tipi; conteggio condiviso 1\r\nTotale 1, riusciti 1, "
-         u"non riusciti 0; codice di uscita 0\r\n", RunMark::kTaken, u""},
-
-        {"nothing to install", RunMode::kInstall, {}, {}, kExitFailed,
-         u"Nessun file .ocx in C:\\App\\OCX; codice di uscita 1603\r\n", RunMark::kTaken, u""},
-
-        {"more than the window can list", RunMode::kInstall, std::vector<Text>(32768, u"e.ocx"), {},
-         kExitFailed, u"Pi\u00f9 di 32767 file .ocx nella cartella OCX: nessuno installato; codice di uscita 1603\r\n", RunMark::kTaken, u""},
-
-        {"Windows' error 6 is no overflow", RunMode::kInstall, six, {{u"ListFirst", {6, u"Handle"}}},
-         kExitFailed, u"Errore imprevisto (errore 6: Handle); codice di uscita 1603\r\n", RunMark::kTaken, u""},
-
-        {"install: a file without a version never replaces one with", RunMode::kInstall, {u"Senza.ocx"},
-         {}, kExitSuccess,
-         u"Senza.ocx: lasciata la copia presente, che ha una versione (1.2.3.4) mentre il nuovo file "
-         u"non ne ha; regsvr32 0 (registrato); nessuna libreria dei tipi; conteggio condiviso 2\r\nTotale 1, riusciti 1, non riusciti 0; "
-         u"codice di uscita 0\r\n", RunMark::kTaken, u""},
-
-        {"a regsvr32 that cannot be ended stops the run", RunMode::kInstall, {u"Fermo.ocx", u"Ok.ocx"}, {},
-         kExitFailed,
+         u"Totale 6, riusciti 2, non riusciti 4; codice di uscita 1603\r\n", T, u""},
+        {"install: all registered", S, {u"Ok.ocx"}, {}, kExitSuccess, ok, T, u""},
+        // Windows 7 refuses a second job to a process in one already: regsvr32 breaks away from
+        // it, or else runs in none.
+        {"in a job that lets regsvr32 break away", S, {u"Ok.ocx"}, {}, kExitSuccess, ok, T, u"", {own}},
+        {"in a job that does not", S, {u"Ok.ocx"}, {}, kExitSuccess, ok, T, u"", {own, breakaway}},
+        {"nothing to install", S, {}, {}, kExitFailed, u"Nessun file .ocx in C:\\App\\OCX; codice di uscita 1603\r\n", T, u""},
+        {"more than the window can list", S, std::vector<Text>(32768, u"e.ocx"), {}, kExitFailed,
+         u"Pi\u00f9 di 32767 file .ocx nella cartella OCX: nessuno installato; codice di uscita 1603\r\n", T, u""},
+        {"Windows' error 6 is no overflow", S, six, {{u"ListFirst", {6, u"Handle"}}}, kExitFailed,
+         u"Errore imprevisto (errore 6: Handle); codice di uscita 1603\r\n", T, u""},
+        {"install: a file without a version never replaces one with", S, {u"Senza.ocx"}, {}, kExitSuccess,
+         u"Senza.ocx: lasciata la copia presente, che ha una versione (1.2.3.4) mentre il nuovo file non ne ha; regsvr32 0 "
+         u"(registrato); nessuna libreria dei tipi; conteggio condiviso 2\r\nTotale 1, riusciti 1, non riusciti 0; "
+         u"codice di uscita 0\r\n", T, u""},
+        {"a regsvr32 that cannot be ended stops the run", S, {u"Fermo.ocx", u"Ok.ocx"}, {}, kExitFailed,
          u"Fermo.ocx: copiato; regsvr32 ancora in esecuzione dopo 120 s, e non si \u00e8 potuto terminare\r\n"
-         u"Interrotto: nessun altro regsvr32 pu\u00f2 partire accanto a uno che non "
-         u"termina; codice di uscita 1603\r\n", RunMark::kTaken, u""},
-
-        {"another run", RunMode::kInstall, six, {}, kExitAnotherRun,
+         u"Interrotto: nessun altro regsvr32 pu\u00f2 partire accanto a uno che non termina; codice di uscita 1603\r\n", T, u""},
+        {"another run", S, six, {}, kExitAnotherRun,
          u"Un'altra installazione di Orvandi \u00e8 in corso; codice di uscita 1618\r\n", RunMark::kAnotherRun, u""},
-
-        {"a standard user's run", RunMode::kUninstall, six, {}, kExitFailed,
-         u"Orvandi /S e /U vanno avviati da un amministratore o da SYSTEM: nulla \u00e8 stato fatto; "
-         u"codice di uscita 1603\r\n", RunMark::kRefused, u""},
-
-        {"an unexpected failure", RunMode::kInstall, six, {{u"ListFirst", {5, u"Negato"}}}, kExitFailed,
-         u"Errore imprevisto (errore 5: Negato); codice di uscita 1603\r\n", RunMark::kTaken, u""},
-
-        {"a fault that ends the program", RunMode::kInstall, six, {}, kExitFailed,
-         u"Errore imprevisto (eccezione 0xC0000006); codice di uscita 1603\r\n", RunMark::kTaken, u"ListFirst"},
-
-        {"a bad command line: nothing done", RunMode::kBadCommandLine, six, {}, kExitBadCommandLine, u"", RunMark::kTaken, u""},
-
-        {"a log that cannot be opened, or is refused: nothing done", RunMode::kInstall, six,
-         {{u"OpenLog", {5, u"No"}}}, kExitLogFailed, u"", RunMark::kTaken, u""},
-
-        {"a log that fails", RunMode::kInstall, six, {{u"Write", {112, u"Pieno"}}}, kExitFailed, u"", RunMark::kTaken, u""},
+        {"a standard user's run", RunMode::kUninstall, six, {}, kExitFailed, u"Orvandi /S e /U vanno avviati da un "
+         u"amministratore o da SYSTEM: nulla \u00e8 stato fatto; codice di uscita 1603\r\n", RunMark::kRefused, u""},
+        {"an unexpected failure", S, six, {{u"ListFirst", {5, u"Negato"}}}, kExitFailed,
+         u"Errore imprevisto (errore 5: Negato); codice di uscita 1603\r\n", T, u""},
+        {"a fault that ends the program", S, six, {}, kExitFailed,
+         u"Errore imprevisto (eccezione 0xC0000006); codice di uscita 1603\r\n", T, u"ListFirst"},
+        {"a bad command line: nothing done", RunMode::kBadCommandLine, six, {}, kExitBadCommandLine, u"", T, u""},
+        // The help goes where whoever asked can read it: the output it was started with, or else a
+        // message box; where neither can be seen (session 0), it is a bad command line.
+        {"the help on its output", RunMode::kHelp, six, {}, kExitSuccess, u"", T, u"", {}, false, true},
+        {"the help in a box", RunMode::kHelp, six, {}, kExitSuccess, u"", T, u"", {}, true, false},
+        {"the help nowhere to be seen", RunMode::kHelp, six, {}, kExitBadCommandLine, u"", T, u"", {}, false, false},
+        {"a log that cannot be opened, or is refused: nothing done", S, six, {{u"OpenLog", {5, u"No"}}}, kExitLogFailed,
+         u"", T, u""},
+        {"a log that fails", S, six, {{u"Write", {112, u"Pieno"}}}, kExitFailed, u"", T, u""},
         // clang-format on
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         Fake fake;
-        fake.environment = {{u"OS", u"Windows_NT"}, {u"windir", u"C:\\W"}};
         fake.listing = row.listing;
         fake.failures = row.failures;
         fake.mark = row.mark;
         fake.fatalAt = row.fatalAt;
-        fake.facts[u"C:\\App\\OCX\\Nuovo.ocx"] = {true, 0x000600011DB04001, 0x000600011DB15DC0,
-                                                  false, true};
+        fake.refusedJobs = row.refused;
+        fake.visible = row.visible;
+        fake.output = row.output;
+        // clang-format off
+        fake.facts[u"C:\\App\\OCX\\Nuovo.ocx"] = {true, 0x000600011DB04001, 0x000600011DB15DC0, false, true};
         fake.facts[u"C:\\App\\OCX\\Uguale.ocx"] = {true, {}, {}, true};
         fake.facts[u"C:\\App\\OCX\\Testo.ocx"] = {false, {}, {}, false};
         fake.facts[u"C:\\App\\OCX\\Senza.ocx"] = {true, {}, 0x0001000200030004, false, true};
+        // clang-format on
         fake.finished[u"Uguale"] = {Ending::kExited, 5};
         fake.finished[u"Lento"] = {Ending::kEndedAtTimeout, 1};
         fake.finished[u"Fermo"] = {Ending::kWouldNotEnd, 1};
-        const Switches switches{row.mode, u"%windir%\\x.log"};
+        const Switches switches{row.mode, u"%windir%\\x.log", u""};
         const int exitCode = RunUnattended(fake, switches, u"ARGS", u"1.00");
         EXPECT_EQ(fake.ended.value_or(exitCode), row.exitCode);
         EXPECT_EQ(fake.ended ? fake.logAtEnd : fake.logFile,
-                  row.log.empty() ? Text() : head + row.log);
-        EXPECT_EQ(fake.log.find(u"Pointer"), Text::npos) << "no pointer, no message";
-        EXPECT_EQ(fake.log.find(u"OpenLog C:\\W\\x.log\n") == 0,
-                  row.mode != RunMode::kBadCommandLine);
+                  row.log.empty() ? Text() : Stamped(kHead + row.log));
+        // A log grown too long is moved aside by the run that holds the mark, before its first
+        // line.
+        const bool unattended = row.mode == S || row.mode == RunMode::kUninstall;
+        EXPECT_EQ(fake.log.find(u"RotateLog 1048576 after 0\n") != Text::npos,
+                  unattended && row.mark == RunMark::kTaken && row.exitCode != kExitLogFailed);
+        EXPECT_EQ(fake.log.find(u"Pointer"), Text::npos) << "no pointer";
+        EXPECT_EQ(fake.log.find(u"OpenLog C:\\W\\x.log\n") == 0, unattended);
+        EXPECT_EQ(fake.log.find(u"Message Orvandi installa") != Text::npos,
+                  row.mode == RunMode::kHelp && row.visible && !row.output);
+        EXPECT_EQ(fake.written.find(u"1618  un'altra installazione") != Text::npos, row.output);
         // Rotto's source is held open elsewhere: that says nothing of the control there.
         EXPECT_EQ(fake.log.find(u"SetAside"), Text::npos);
         EXPECT_EQ(fake.log.find(u"Rename"), Text::npos);
-        const Text ok = u"Run regsvr32 /s \"C:\\W\\SYSTEM32\\Ok.ocx\" 120000\n";
-        EXPECT_EQ(fake.log.find(ok) != Text::npos, row.log.find(u"Ok.ocx") != Text::npos);
+        const Text run = u"Run regsvr32 /s \"C:\\W\\SYSTEM32\\Ok.ocx\" 120000";
+        EXPECT_EQ(fake.log.find(run + u"\n") != Text::npos, row.log.find(u"Ok.ocx") != Text::npos);
+        EXPECT_EQ(fake.log.find(run + u" breakaway\n") != Text::npos, row.refused.count(own) > 0);
+        EXPECT_EQ(fake.log.find(run + u" alone\n") != Text::npos, row.refused.count(breakaway) > 0);
     }
 }
 
@@ -477,8 +527,8 @@ StoredValue Sz(const std::u16string& text) {
 }
 StoredValue Bin(std::vector<std::uint8_t> bytes) { return {kValueBytes, std::move(bytes)}; }
 
-// Counts as other installers keep them, read, and written back in the form they were found in.
-TEST(SharedCount, ReadsNumbersTextAndBytesAndWritesThemBackAlike) {
+// Counts as other installers keep them (written back in their own form: see the next test).
+TEST(SharedCount, ReadsNumbersTextAndBytes) {
     const std::optional<std::uint32_t> no;
     const std::pair<StoredValue, std::optional<std::uint32_t>> reads[] = {
         // clang-format off
@@ -496,18 +546,6 @@ TEST(SharedCount, ReadsNumbersTextAndBytesAndWritesThemBackAlike) {
         EXPECT_EQ(read ? std::optional(read->value) : no, count)
             << stored.type << " of " << stored.data.size() << " bytes";
     }
-    const std::tuple<StoredValue, std::uint32_t, StoredValue> writes[] = {
-        {N(3), 4, N(4)},
-        {Sz(u"12"), 13, Sz(std::u16string(u"13\0", 3))},
-        {Sz(std::u16string(u"9\0\0", 3)), 10, Sz(std::u16string(u"10\0", 3))},
-        {Bin({5}), 4, Bin({4})},
-        {Bin({1, 0}), 2, Bin({2, 0})},
-        {Bin({0xFF}), 256, Bin({0, 1, 0, 0})},
-        {Bin({0xFF, 0xFF}), 0x10000, Bin({0, 0, 1, 0})},
-    };
-    for (const auto& [found, value, written] : writes) {
-        EXPECT_EQ(StoreCount(*ParseCount(found), value), written) << value;
-    }
 }
 
 // Controls are shared: an unattended install counts each as installers count shared files, once
@@ -518,8 +556,12 @@ TEST(SharedCount, ReadsNumbersTextAndBytesAndWritesThemBackAlike) {
 // count's two names.
 TEST(RunUnattended, CountsRecordsAndReplacesSharedControls) {
     const Text sys = u"C:\\W\\SYSTEM32\\Calendario.ocx", wow = u"C:\\W\\SysWOW64\\Calendario.ocx";
-    const Text none;  // no record
+    const Text none, v4 = u"1.2.3.4", &ok = kCopied;  // no record; the control's version
+    const Text aside = u": messo da parte come Calendario.ocx.old, da eliminare al riavvio; ",
+               left = u"registrazione lasciata, lo contano ancora altri programmi (1)";
     const Failure denied{5, u"Negato"};
+    const RunMode S = RunMode::kInstall, U = RunMode::kUninstall;
+    const StoredValue qword{11, {1, 0, 0, 0, 0, 0, 0, 0}};  // REG_QWORD: no count
     using Counts = std::map<Text, StoredValue>;
     const struct {
         const char* what;
@@ -539,73 +581,54 @@ TEST(RunUnattended, CountsRecordsAndReplacesSharedControls) {
         std::vector<std::pair<Text, Failure>> failing = {};
     } rows[] = {
         // clang-format off
-        {"a new file", RunMode::kInstall, false, 0, none, {}, 0,
-         u"copiato; regsvr32 0 (registrato); nessuna libreria dei tipi; conteggio condiviso 1", {{sys, N(1)}}, u"1.2.3.4", 0},
-        {"present and uncounted: an unknown program counts as one", RunMode::kInstall, true, 0,
-         none, {}, 0, u"copiato; regsvr32 0 (registrato); nessuna libreria dei tipi; conteggio condiviso 2", {{sys, N(2)}}, u"1.2.3.4", 0},
-        {"counted by another program, under the SysWOW64 name", RunMode::kInstall, true, 0, none,
-         {{wow, N(3)}}, 0, u"copiato; regsvr32 0 (registrato); nessuna libreria dei tipi; conteggio condiviso 4", {{wow, N(4)}}, u"1.2.3.4", 0},
-        {"counted as text", RunMode::kInstall, true, 0, none, {{sys, Sz(u"12")}}, 0,
-         u"copiato; regsvr32 0 (registrato); nessuna libreria dei tipi; conteggio condiviso 13", {{sys, Sz(std::u16string(u"13\0", 3))}}, u"1.2.3.4", 0},
-        {"counted in a byte, raised past it", RunMode::kInstall, true, 0, none, {{wow, Bin({0xFF})}}, 0,
-         u"copiato; regsvr32 0 (registrato); nessuna libreria dei tipi; conteggio condiviso 256", {{wow, Bin({0, 1, 0, 0})}}, u"1.2.3.4", 0},
-        {"a count that cannot be read: left as it is, the control recorded", RunMode::kInstall, true, 0, none,
-         {{sys, Sz(u"dodici")}}, 0, u"copiato; regsvr32 0 (registrato); nessuna libreria dei tipi; conteggio illeggibile, lasciato com'\u00e8",
-         {{sys, Sz(u"dodici")}}, u"1.2.3.4", 0},
-        {"recorded already: counted once per PC", RunMode::kInstall, true, 0, u"1.2.3.3", {{sys, N(2)}}, 0,
-         u"copiato; regsvr32 0 (registrato); nessuna libreria dei tipi; gi\u00e0 installato da Orvandi, conteggio invariato",
-         {{sys, N(2)}}, u"1.2.3.4", 0},
-        {"not registered: neither counted nor recorded", RunMode::kInstall, false, 0, none, {}, 5,
-         u"copiato; regsvr32 5 (la funzione di registrazione del controllo non \u00e8 riuscita)", {}, none,
-         kExitFailed},
-        {"the registry failing once registered: the registration stands", RunMode::kInstall, false, 0, none, {}, 0,
-         u"copiato; regsvr32 0 (registrato); nessuna libreria dei tipi; conteggio condiviso 1; registrato, ma non "
-         u"completato (errore 5: Negato)", {{sys, N(1)}}, none, kExitFailed, {}, {}, false, {{u"Record ", denied}}},
-        {"held by a program: set aside, replaced, 3010", RunMode::kInstall, true, 5, none, {}, 0,
-         u"in uso da EXCEL.EXE (processo 4321): messo da parte come Calendario.ocx.old, da eliminare "
-         u"al riavvio; copiato; regsvr32 0 (registrato); nessuna libreria dei tipi; conteggio condiviso 2", {{sys, N(2)}}, u"1.2.3.4",
-         kExitRestart},
-        {"held open by a program Windows does not name", RunMode::kInstall, true, 32, none, {}, 0,
-         u"in uso da un programma che Windows non indica: messo da parte come Calendario.ocx.old, da "
-         u"eliminare al riavvio; copiato; regsvr32 0 (registrato); nessuna libreria dei tipi; conteggio condiviso 2", {{sys, N(2)}},
-         u"1.2.3.4", kExitRestart, std::nullopt},
-        {"refused there for another reason: failed, nothing set aside", RunMode::kInstall, true, 1920, none, {}, 0,
+        {"a new file", S, false, 0, none, {}, 0, ok + u"conteggio condiviso 1", {{sys, N(1)}}, v4, 0},
+        {"counted by another program, under the SysWOW64 name", S, true, 0, none, {{wow, N(3)}}, 0,
+         ok + u"conteggio condiviso 4", {{wow, N(4)}}, v4, 0},
+        {"counted in a byte, raised past it", S, true, 0, none, {{wow, Bin({0xFF})}}, 0, ok + u"conteggio condiviso 256",
+         {{wow, Bin({0, 1, 0, 0})}}, v4, 0},
+        {"a count that cannot be read: left as it is, the control recorded", S, true, 0, none, {{sys, Sz(u"dodici")}}, 0,
+         ok + u"conteggio illeggibile, lasciato com'\u00e8", {{sys, Sz(u"dodici")}}, v4, 0},
+        {"recorded already: counted once per PC", S, true, 0, u"1.2.3.3", {{sys, N(2)}}, 0,
+         ok + u"gi\u00e0 installato da Orvandi, conteggio invariato", {{sys, N(2)}}, v4, 0},
+        {"not registered: neither counted nor recorded", S, false, 0, none, {}, 5,
+         u"copiato; regsvr32 5 (la funzione di registrazione del controllo non \u00e8 riuscita)", {}, none, kExitFailed},
+        {"the registry failing once registered: the registration stands", S, false, 0, none, {}, 0,
+         ok + u"conteggio condiviso 1; registrato, ma non completato (errore 5: Negato)", {{sys, N(1)}}, none, kExitFailed,
+         {}, {}, false, {{u"Record ", denied}}},
+        {"held by a program: set aside, replaced, 3010", S, true, 5, none, {}, 0, u"in uso da EXCEL.EXE (processo 4321)" +
+         aside + ok + u"conteggio condiviso 2", {{sys, N(2)}}, v4, kExitRestart},
+        {"held open by a program Windows does not name", S, true, 32, none, {}, 0, u"in uso da un programma che Windows "
+         u"non indica" + aside + ok + u"conteggio condiviso 2", {{sys, N(2)}}, v4, kExitRestart, std::nullopt},
+        {"refused there for another reason: failed, nothing set aside", S, true, 1920, none, {}, 0,
          u"copia non riuscita (errore 1920: Negato); regsvr32 0 (registrato)", {}, none, kExitFailed},
-        {"read-only there: replaced like any other", RunMode::kInstall, true, 0, none, {}, 0,
-         u"copiato (era in sola lettura); regsvr32 0 (registrato); nessuna libreria dei tipi; conteggio condiviso 2",
-         {{sys, N(2)}}, u"1.2.3.4", 0, {}, {}, true},
-        {"a newer copy kept: recorded with its own version", RunMode::kInstall, true, 0, none, {}, 0,
-         u"lasciata la copia presente, di versione pi\u00f9 alta (1.2.3.5 invece di 1.2.3.4); regsvr32 0 "
-         u"(registrato); nessuna libreria dei tipi; conteggio condiviso 2", {{sys, N(2)}}, u"1.2.3.5", 0, {}, 0x0001000200030005},
-        {"uninstall from 1 to 0: unregistered", RunMode::kUninstall, true, 0, u"1.2.3.4", {{sys, N(1)}}, 0,
-         u"regsvr32 0 (registrazione tolta)", {}, none, 0},
-        {"uninstall from 2 to 1: still registered for the other program", RunMode::kUninstall, true, 0,
-         u"1.2.3.4", {{wow, Sz(u"2")}}, 0, u"registrazione lasciata, lo contano ancora altri programmi (1)",
-         {{wow, Sz(std::u16string(u"1\0", 2))}}, none, 0},
-        {"uninstall from a byte of 1: unregistered", RunMode::kUninstall, true, 0, u"1.2.3.4", {{sys, Bin({1, 0})}}, 0,
-         u"regsvr32 0 (registrazione tolta)", {}, none, 0},
-        {"uninstall with a count that cannot be read: registration left, record gone", RunMode::kUninstall, true, 0,
-         u"1.2.3.4", {{sys, {11, {1, 0, 0, 0, 0, 0, 0, 0}}}}, 0,
-         u"conteggio illeggibile, lasciato com'\u00e8: registrazione lasciata", {{sys, {11, {1, 0, 0, 0, 0, 0, 0, 0}}}}, none, 0},
-        {"uninstall of what this program did not install", RunMode::kUninstall, true, 0, none,
-         {{sys, N(1)}}, 0, u"non installato da Orvandi su questo PC, lasciato com'\u00e8", {{sys, N(1)}}, none, 0},
-        {"an unregistration that fails: all as it was, for a retry", RunMode::kUninstall, true, 0,
-         u"1.2.3.4", {{sys, Sz(u"01")}}, 4,
-         u"regsvr32 4 (il controllo non ha la funzione di registrazione); conteggio e nota di "
-         u"installazione rimessi com'erano", {{sys, Sz(u"01")}}, u"1.2.3.4", kExitFailed},
-        {"the record failing once unregistered", RunMode::kUninstall, true, 0, u"1.2.3.4", {{sys, N(1)}}, 0,
-         u"regsvr32 0 (registrazione tolta); non riuscito (errore 5: Negato)", {}, u"1.2.3.4", kExitFailed, {}, {},
-         false, {{u"Unrecord", denied}}},
+        {"read-only there: replaced like any other", S, true, 0, none, {}, 0, u"copiato (era in sola lettura); regsvr32 0 "
+         u"(registrato); nessuna libreria dei tipi; conteggio condiviso 2", {{sys, N(2)}}, v4, 0, {}, {}, true},
+        {"a newer copy kept: recorded with its own version", S, true, 0, none, {}, 0, u"lasciata la copia presente, di "
+         u"versione pi\u00f9 alta (1.2.3.5 invece di 1.2.3.4); regsvr32 0 (registrato); nessuna libreria dei tipi; "
+         u"conteggio condiviso 2", {{sys, N(2)}}, u"1.2.3.5", 0, {}, 0x0001000200030005},
+        {"uninstall from 1 to 0: unregistered", U, true, 0, v4, {{sys, N(1)}}, 0, u"regsvr32 0 (registrazione tolta)", {},
+         none, 0},
+        {"uninstall from two bytes of 2: as many bytes", U, true, 0, v4, {{sys, Bin({2, 0})}}, 0, left, {{sys, Bin({1, 0})}},
+         none, 0},
+        {"uninstall with a count that cannot be read: registration left, record gone", U, true, 0, v4, {{sys, qword}}, 0,
+         u"conteggio illeggibile, lasciato com'\u00e8: registrazione lasciata", {{sys, qword}}, none, 0},
+        {"uninstall of what this program did not install", U, true, 0, none, {{sys, N(1)}}, 0,
+         u"non installato da Orvandi su questo PC, lasciato com'\u00e8", {{sys, N(1)}}, none, 0},
+        {"an unregistration that fails: all as it was, for a retry", U, true, 0, v4, {{sys, Sz(u"01")}}, 4, u"regsvr32 4 "
+         u"(il controllo non ha la funzione di registrazione); conteggio e nota di installazione rimessi com'erano",
+         {{sys, Sz(u"01")}}, v4, kExitFailed},
+        {"the record failing once unregistered", U, true, 0, v4, {{sys, N(1)}}, 0,
+         u"regsvr32 0 (registrazione tolta); non riuscito (errore 5: Negato)", {}, v4, kExitFailed, {}, {}, false,
+         {{u"Unrecord", denied}}},
         // clang-format on
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         Fake fake;
-        fake.environment = {{u"OS", u"Windows_NT"}, {u"windir", u"C:\\W"}};
         fake.listing = {u"Calendario.ocx"};
         fake.facts[u"C:\\App\\OCX\\Calendario.ocx"] = {true, 0x0001000200030004, row.there, false,
                                                        row.present};
-        if (!row.record.empty()) fake.records[u"Calendario.ocx"] = row.record;
+        if (!row.record.empty()) fake.records[u""][u"Calendario.ocx"] = row.record;
         fake.counts = row.counts;
         if (row.inUse != 0) fake.inUse.insert(sys);
         if (row.readOnly) fake.readOnly.insert(sys);
@@ -613,17 +636,16 @@ TEST(RunUnattended, CountsRecordsAndReplacesSharedControls) {
         fake.holders = row.holders;
         fake.failures = row.failing;
         fake.finished[u"Calendario"] = {Ending::kExited, row.regsvr32};
-        EXPECT_EQ(RunUnattended(fake, {row.mode, u"C:\\x.log"}, u"", u"1.00"), row.exitCode);
-        EXPECT_NE(fake.logFile.find(u"\r\nCalendario.ocx: " + row.line + u"\r\n"), Text::npos)
+        EXPECT_EQ(RunUnattended(fake, {row.mode, u"C:\\x.log", u""}, u"", u"1.00"), row.exitCode);
+        EXPECT_NE(fake.logFile.find(u"\r\n" + kStamp + u"Calendario.ocx: " + row.line + u"\r\n"),
+                  Text::npos)
             << std::string(fake.logFile.begin(), fake.logFile.end());
         EXPECT_EQ(fake.counts, row.after);
-        EXPECT_EQ(Found(fake.records, u"Calendario.ocx").value_or(none), row.recordAfter);
+        EXPECT_EQ(fake.ReadRecord(u"", u"Calendario.ocx").value_or(none), row.recordAfter);
         // regsvr32 ran once exactly when the line says so.
-        std::size_t runs = 0;
-        for (std::size_t at = 0; (at = fake.log.find(u"Run regsvr32", at)) != Text::npos; ++at) {
-            ++runs;
-        }
-        EXPECT_EQ(runs, row.line.find(u"regsvr32") != Text::npos ? 1u : 0u);
+        const std::size_t run = fake.log.find(u"Run regsvr32");
+        EXPECT_EQ(run != Text::npos, row.line.find(u"regsvr32") != Text::npos);
+        EXPECT_EQ(fake.log.find(u"Run regsvr32", run + 1), Text::npos);
         // The count goes up before the record is written: counting one too many is the safe error.
         const std::size_t counted = fake.log.find(u"Count "), recorded = fake.log.find(u"Record ");
         if (counted != Text::npos && recorded != Text::npos) {
@@ -638,38 +660,79 @@ TEST(RunUnattended, CountsRecordsAndReplacesSharedControls) {
     }
 }
 
-// regsvr32 runs in a job of its own wherever Windows allows one: Windows 7 refuses a second job
-// to a process that is in one already (a deployment system's), which a job may let it break away
-// from; where neither is allowed, it runs in none.
-TEST(RunUnattended, RunsRegsvr32InAJobWhereWindowsAllowsOne) {
-    const Text run = u"Run regsvr32 /s \"C:\\W\\SYSTEM32\\Ok.ocx\" 120000";
-    const std::pair<std::set<JobPlacement>, Text> rows[] = {
-        {{}, run + u"\nCount"},
-        {{JobPlacement::kOwnJob}, run + u"\n" + run + u" breakaway\nCount"},
-        {{JobPlacement::kOwnJob, JobPlacement::kBreakaway},
-         run + u"\n" + run + u" breakaway\n" + run + u" alone\nCount"},
+// Packages: each one that installs a control counts it once and records it under its own name.
+// An install where every control ended well says so ("Installed", what detection rules look
+// for), any other takes it away. A control that an earlier install recorded and the folder no
+// longer holds is released; a named uninstall works from the record alone. One package,
+// "Contabilità", in each row.
+TEST(RunUnattended, PackagesCountRecordAndReleaseTheirOwnControls) {
+    const Text p = u"Contabilit\u00e0", now = u"2026-12-07 09:05:30", before = u"2026-01-01",
+               v = u"0.0.0.0", installed = u"Installed", &copied = kCopied,
+               sys = u"C:\\W\\SYSTEM32\\";
+    const Text comune = sys + u"Comune.ocx", antico = sys + u"Antico.ocx",
+               vecchio = sys + u"Vecchio.ocx", guasto = sys + u"Guasto.ocx";
+    const Text failing =
+        u"regsvr32 5 (la funzione di registrazione del controllo non \u00e8 riuscita)";
+    using Records = std::map<Text, std::map<Text, Text>>;
+    using Counts = std::map<Text, StoredValue>;
+    const struct {
+        const char* what;
+        RunMode mode;
+        std::vector<Text> listing;
+        Records records;
+        Counts counts;
+        Text log;  // after the first line
+        Records recordsAfter;
+        Counts countsAfter;
+        int exitCode;
+        RunMark mark = RunMark::kTaken;
+        bool held = false;  // a program holds Comune.ocx
+    } rows[] = {
+        // clang-format off
+        {"counted once more though the unnamed package holds it; installed", RunMode::kInstall, {u"Comune.ocx"},
+         {{u"", {{u"Comune.ocx", v}}}}, {{comune, N(1)}}, u"Comune.ocx: " + copied + u"conteggio condiviso 2\r\nTotale 1, riusciti 1, non riusciti 0; codice di uscita 0\r\n",
+         {{u"", {{u"Comune.ocx", v}}}, {p, {{u"Comune.ocx", v}, {installed, now}}}}, {{comune, N(2)}}, kExitSuccess},
+        {"dropped from the package: released after the folder's own, in name order", RunMode::kInstall, {u"Comune.ocx"},
+         {{p, {{u"Vecchio.ocx", v}, {u"Antico.ocx", v}, {installed, before}}}}, {{vecchio, N(1)}, {antico, N(2)}},
+         u"Comune.ocx: " + copied + u"conteggio condiviso 1\r\nAntico.ocx: non pi\u00f9 nel pacchetto; registrazione "
+         u"lasciata, lo contano ancora altri programmi (1)\r\nVecchio.ocx: non pi\u00f9 nel pacchetto; regsvr32 0 "
+         u"(registrazione tolta)\r\nTotale 3, riusciti 3, non riusciti 0; codice di uscita 0\r\n",
+         {{p, {{u"Comune.ocx", v}, {installed, now}}}}, {{comune, N(1)}, {antico, N(1)}}, kExitSuccess},
+        {"a dropped control that cannot be released: not installed, a failure winning over a restart", RunMode::kInstall,
+         {u"Comune.ocx"}, {{p, {{u"Guasto.ocx", v}}}}, {{guasto, N(1)}},
+         u"Comune.ocx: in uso da un programma che Windows non indica: messo da parte come Comune.ocx.old, da eliminare al "
+         u"riavvio; " + copied + u"conteggio condiviso 1\r\nGuasto.ocx: non pi\u00f9 nel pacchetto; " + failing +
+         u"; conteggio e nota di installazione rimessi com'erano\r\nTotale 2, riusciti 1, non riusciti 1, da completare al "
+         u"riavvio 1; codice di uscita 1603\r\n",
+         {{p, {{u"Comune.ocx", v}, {u"Guasto.ocx", v}}}}, {{comune, N(1)}, {guasto, N(1)}}, kExitFailed, RunMark::kTaken, true},
+        {"no control in the folder: nothing released, the package as it was", RunMode::kInstall, {},
+         {{p, {{u"Vecchio.ocx", v}, {installed, before}}}}, {{vecchio, N(1)}},
+         u"Nessun file .ocx in C:\\App\\OCX; codice di uscita 1603\r\n",
+         {{p, {{u"Vecchio.ocx", v}, {installed, before}}}}, {{vecchio, N(1)}}, kExitFailed},
+        {"another run: the package as it was", RunMode::kInstall, {u"Comune.ocx"}, {{p, {{installed, before}}}}, {},
+         u"Un'altra installazione di Orvandi \u00e8 in corso; codice di uscita 1618\r\n",
+         {{p, {{installed, before}}}}, {}, kExitAnotherRun, RunMark::kAnotherRun},
+        {"uninstalled when it installed nothing", RunMode::kUninstall, {}, {}, {},
+         u"Nulla da disinstallare: il pacchetto Contabilit\u00e0 non ha installato controlli su questo PC; codice "
+         u"di uscita 0\r\n", {}, {}, kExitSuccess},
+        // clang-format on
     };
-    for (const auto& [refused, runs] : rows) {
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
         Fake fake;
-        fake.environment = {{u"OS", u"Windows_NT"}, {u"windir", u"C:\\W"}};
-        fake.listing = {u"Ok.ocx"};
-        fake.refusedJobs = refused;
-        EXPECT_EQ(RunUnattended(fake, {RunMode::kInstall, u""}, u"", u"1.00"), kExitSuccess);
-        EXPECT_NE(fake.log.find(runs), Text::npos) << refused.size();
+        fake.listing = row.listing;
+        fake.records = row.records;
+        fake.counts = row.counts;
+        fake.mark = row.mark;
+        if (row.held) fake.inUse.insert(comune);
+        fake.finished[u"Guasto"] = {Ending::kExited, 5};
+        EXPECT_EQ(RunUnattended(fake, {row.mode, u"C:\\x.log", p}, u"ARGS", u"1.00"), row.exitCode);
+        EXPECT_EQ(fake.logFile, Stamped(kHead + row.log));
+        EXPECT_EQ(fake.records, row.recordsAfter);
+        EXPECT_EQ(fake.counts, row.countsAfter);
+        EXPECT_EQ(fake.log.find(u"ListFirst") == Text::npos,
+                  row.mode == RunMode::kUninstall || row.mark != RunMark::kTaken);
     }
-}
-
-// A failure wins over a restart: the deployment must be seen to have failed.
-TEST(RunUnattended, AFailureWinsOverARestart) {
-    Fake fake;
-    fake.environment = {{u"OS", u"Windows_NT"}, {u"windir", u"C:\\W"}};
-    fake.listing = {u"Calendario.ocx", u"Guasto.ocx"};
-    fake.inUse.insert(u"C:\\W\\SYSTEM32\\Calendario.ocx");
-    fake.finished[u"Guasto"] = {Ending::kExited, 5};
-    EXPECT_EQ(RunUnattended(fake, {RunMode::kInstall, u"C:\\x.log"}, u"", u"1.00"), kExitFailed);
-    EXPECT_NE(
-        fake.logFile.find(u"non riusciti 1, da completare al riavvio 1; codice di uscita 1603"),
-        Text::npos);
 }
 
 // When regsvr32 cannot load a control (exit code 3), the log names what Windows would not find
@@ -688,23 +751,15 @@ TEST(RunUnattended, ExplainsAFailedLoadAndChecksARegistration) {
         u"<dependentAssembly><assemblyIdentity name=\"a&amp;b\" version=\"1.0\"/>"
         u"</dependentAssembly><dependentAssembly><assemblyIdentity name=\"Microsoft.VC90.CRT\" "
         u"version=\"9.0.30729.9247\"/></dependentAssembly></dependency>";
-    const std::vector<Text> imports = {u"MSVBVM60.DLL",
-                                       u"KERNEL32.dll",
-                                       u"api-ms-win-core-synch-l1-2-0.dll",
-                                       u"ext-ms-win-ntuser-l1-1-0.dll",
-                                       u"COMDLG32.OCX",
-                                       u"Trovata.dll",
-                                       u"Finestre.dll"};
-    const TypeLibrary library{
-        u"{L1}", 1, 0, {{c1, u"Calendario", true}, {c2, u"Pagina", false}, {c3, u"Extra", true}}};
-    const Text loadFailed =
-        u"copiato; regsvr32 3 (il controllo, o una DLL che gli serve, non si \u00e8 potuto "
-        u"caricare)";
-    const Text registered =
-        u"copiato; regsvr32 0 (registrato); libreria dei tipi {L1} 1.0: Calendario {C1}";
-    const Text page = u", Pagina {C2} (non creabile), Extra {C3}",
-               declared = u" (dichiarata ma non registrata)";
-    const Text counted = u"; conteggio condiviso 1";
+    // clang-format off
+    const std::vector<Text> imports = {u"MSVBVM60.DLL", u"KERNEL32.dll", u"api-ms-win-core-synch-l1-2-0.dll",
+                                       u"ext-ms-win-ntuser-l1-1-0.dll", u"COMDLG32.OCX", u"Trovata.dll", u"Finestre.dll"};
+    const TypeLibrary library{u"{L1}", 1, 0, {{c1, u"Calendario", true}, {c2, u"Pagina", false}, {c3, u"Extra", true}}};
+    const Text loadFailed = u"copiato; regsvr32 3 (il controllo, o una DLL che gli serve, non si \u00e8 potuto caricare)";
+    const Text registered = u"copiato; regsvr32 0 (registrato); libreria dei tipi {L1} 1.0: Calendario {C1}";
+    const Text page = u", Pagina {C2} (non creabile), Extra {C3}", declared = u" (dichiarata ma non registrata)",
+               counted = u"; conteggio condiviso 1";
+    // clang-format on
     const struct {
         const char* what;
         std::uint32_t regsvr32;
@@ -753,8 +808,7 @@ TEST(RunUnattended, ExplainsAFailedLoadAndChecksARegistration) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         Fake fake;
-        fake.environment = {
-            {u"OS", u"Windows_NT"}, {u"windir", u"C:\\W"}, {u"PATH", u"\"C:\\Tools\";;"}};
+        fake.environment[u"PATH"] = u"\"C:\\Tools\";;";
         fake.listing = {u"Calendario.ocx"};
         fake.finished[u"Calendario"] = {Ending::kExited, row.regsvr32};
         fake.dependencies[copy] = row.needs;
@@ -766,11 +820,12 @@ TEST(RunUnattended, ExplainsAFailedLoadAndChecksARegistration) {
         fake.advertised = row.advertised;
         fake.userServers[c1] = row.users;
         fake.sameFiles = {{u"C:\\W\\SYSTEM32\\CALEND~1.OCX", copy}};
-        EXPECT_EQ(RunUnattended(fake, {RunMode::kInstall, u"C:\\x.log"}, u"", u"1.00"),
+        EXPECT_EQ(RunUnattended(fake, {RunMode::kInstall, u"C:\\x.log", u""}, u"", u"1.00"),
                   row.exitCode);
-        EXPECT_NE(fake.logFile.find(u"\r\nCalendario.ocx: " + row.line + u"\r\n"), Text::npos)
+        EXPECT_NE(fake.logFile.find(u"\r\n" + kStamp + u"Calendario.ocx: " + row.line + u"\r\n"),
+                  Text::npos)
             << std::string(fake.logFile.begin(), fake.logFile.end());
-        EXPECT_EQ(fake.records.count(u"Calendario.ocx") > 0, row.exitCode == kExitSuccess)
+        EXPECT_EQ(fake.ReadRecord(u"", u"Calendario.ocx").has_value(), row.exitCode == kExitSuccess)
             << "only a registration that took effect is recorded";
         // Only an administrator's registration on a local drive may be opened, and only when its
         // text does not already name the copy.

@@ -3,14 +3,13 @@
 // the sample control in its two versions and of a regsvr32.exe to plant (see CMakeLists.txt).
 #include <windows.h>
 
-#include <imagehlp.h>
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <regex>
 
 #include "platform/handles_win.h"
 #include "ui/resource.h"
@@ -76,7 +75,7 @@ std::pair<DWORD, std::string> Stored(const std::wstring& name) {
     return {type, std::string(bytes, size)};
 }
 DWORD Count(const std::wstring& name) {
-    const auto [type, bytes] = Stored(name);
+    const auto [type, bytes] = Stored(name);  // a count of 0 is no count
     return type == REG_DWORD ? *reinterpret_cast<const DWORD*>(bytes.data()) : 0;
 }
 void SetCount(const std::wstring& name, DWORD type, const std::string& bytes) {
@@ -87,9 +86,9 @@ void SetCount(const std::wstring& name, DWORD type, const std::string& bytes) {
                         static_cast<DWORD>(bytes.size()));
     }
 }
-bool Recorded(const std::wstring& name) {
-    return RegGetValueW(HKEY_LOCAL_MACHINE, kRecords, name.c_str(), RRF_RT_REG_SZ, nullptr, nullptr,
-                        nullptr) == ERROR_SUCCESS;
+bool Recorded(const std::wstring& name, const std::wstring& key = kRecords) {
+    return RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr,
+                        nullptr, nullptr) == ERROR_SUCCESS;
 }
 
 // A fresh application folder: Orvandi.exe, and the sample control in its OCX folder under each
@@ -110,17 +109,23 @@ fs::path App(const wchar_t* name, const std::vector<std::wstring>& controls) {
 }
 
 // Orvandi.exe started from `folder` in `current`, with `arguments`, on a desktop of its own when
-// one is named. Closing its window ends it.
+// one is named, with its output redirected to a file when one is given. Closing its window ends
+// it.
 struct Orvandi {
     Orvandi(const fs::path& folder, const fs::path& current, const std::wstring& arguments = L"",
-            const wchar_t* desktop = nullptr) {
+            const wchar_t* desktop = nullptr, const fs::path& output = {}) {
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         std::wstring station = desktop != nullptr ? desktop : L"";
         startup.lpDesktop = desktop != nullptr ? station.data() : nullptr;
+        SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+        const orvandi::FileHandle out(CreateFileW(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                                  &inherited, CREATE_ALWAYS, 0, nullptr));
+        startup.dwFlags = out ? STARTF_USESTDHANDLES : 0;
+        startup.hStdOutput = out.get();
         PROCESS_INFORMATION started{};
         std::wstring line = L"\"" + (folder / L"Orvandi.exe").wstring() + L"\" " + arguments;
-        EXPECT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+        EXPECT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, bool(out), 0, nullptr,
                                    current.c_str(), &startup, &started));
         process.reset(started.hProcess);
         id = started.dwProcessId;
@@ -243,62 +248,55 @@ TEST(EndToEnd, InstallsAndUninstallsUnattended) {
 
     EXPECT_EQ(Orvandi(app, app, L"/S /X " + logSwitch).ExitCode(), 87u);
     EXPECT_FALSE(fs::exists(log)) << "a bad command line does nothing";
+    // The help, whatever else the line holds, on an output redirected to a file (UTF-8).
+    EXPECT_EQ(Orvandi(app, app, L"/S /? " + logSwitch, nullptr, app / L"aiuto.txt").ExitCode(), 0u);
+    EXPECT_NE(Bytes(app / L"aiuto.txt").find("  1618  un'altra installazione di Orvandi \xC3\xA8"),
+              std::string::npos);
+    EXPECT_FALSE(fs::exists(log)) << "the help does nothing else";
     // On a window station nobody sees (a service's, say) a window would wait for ever: the
     // program ends at once instead. (Wine makes the station on demand.)
     EXPECT_EQ(Orvandi(app, app, L"", L"OrvandiHidden\\Default").ExitCode(), 87u);
-    fs::create_directories(app / L"cartella.log");
-    EXPECT_EQ(
-        Orvandi(app, app, L"/S /LOG=\"" + (app / L"cartella.log").wstring() + L"\"").ExitCode(),
-        1622u);
-    EXPECT_FALSE(fs::exists(g_wow / L"Buono.ocx")) << "copied without a log";
 
+    // One run at a time. A run that a deployment system ends (at its own time limit, say) takes
+    // with it the regsvr32 it waits for, and leaves no mark of a run in progress.
     const orvandi::KernelHandle registering(
         CreateEventW(nullptr, TRUE, FALSE, L"OrvandiSamples.Registering"));
     const orvandi::KernelHandle release(
-        CreateEventW(nullptr, TRUE, FALSE, L"OrvandiSamples.Release"));
-    // A run that a deployment system ends (at its own time limit, say) takes with it the regsvr32
-    // it waits for, and leaves no mark of a run in progress.
-    const fs::path interrupted = App(L"interrupted", {L"LentoInterrotto.ocx"});
-    Orvandi ended(interrupted, interrupted, L"/S");
-    WaitForSingleObject(registering.get(), 60000);
-    ResetEvent(registering.get());
-    DWORD lento = 0, size = sizeof lento;
-    RegGetValueW(HKEY_CURRENT_USER, L"Software\\OrvandiSamples\\LentoInterrotto.ocx", L"Process",
-                 RRF_RT_REG_DWORD, nullptr, &lento, &size);
-    const orvandi::KernelHandle regsvr32(OpenProcess(SYNCHRONIZE, FALSE, lento));
-    ASSERT_TRUE(regsvr32);
-    TerminateProcess(ended.process.get(), 1);
-    EXPECT_EQ(WaitForSingleObject(regsvr32.get(), 30000), WAIT_OBJECT_0) << "regsvr32 outlived it";
-    EXPECT_EQ(ended.ExitCode(), 1u);
-    EXPECT_FALSE(fs::exists(g_wow / L"Orvandi-in-corso.lock"));
-
+        CreateEventW(nullptr, TRUE, FALSE, L"OrvandiSamples.Release"));  // never set
     Orvandi install(app, app, L"-s " + logSwitch);
     bool window = false;  // looked for all along: under emulation the program starts slowly
     while (WaitForSingleObject(registering.get(), 20) == WAIT_TIMEOUT) {
         window = window || install.HasWindow();
     }
     EXPECT_EQ(Orvandi(app, app, L"/S").ExitCode(), 1618u) << "while Lento registers";
-    SetEvent(release.get());
-    while (WaitForSingleObject(install.process.get(), 20) == WAIT_TIMEOUT) {
-        window = window || install.HasWindow();
-    }
+    const orvandi::KernelHandle regsvr32(
+        OpenProcess(SYNCHRONIZE, FALSE, std::stoul(Record(L"Lento.ocx", L"Process"))));
+    ASSERT_TRUE(regsvr32);
+    window = window || install.HasWindow();
+    TerminateProcess(install.process.get(), 1);
+    EXPECT_EQ(WaitForSingleObject(regsvr32.get(), 30000), WAIT_OBJECT_0) << "regsvr32 outlived it";
     EXPECT_FALSE(window);
-    EXPECT_EQ(install.ExitCode(), 1603u);
-    EXPECT_NE(Record(L"Buono.ocx", L"Registered"), L"(none)");
-    EXPECT_EQ(Record(L"Guasto.ocx", L"Registered"), L"(none)");
+    EXPECT_FALSE(fs::exists(g_wow / L"Orvandi-in-corso.lock"));
     const std::string text = Bytes(log);
     for (const char* line : {"Buono.ocx: copiato; regsvr32 0 (registrato); libreria dei tipi",
-                             "Guasto.ocx: copiato; regsvr32 5 (", "Lento.ocx: copiato; regsvr32 0",
-                             "Totale 3, riusciti 2, non riusciti 1; codice di uscita 1603\r\n"}) {
+                             "Guasto.ocx: copiato; regsvr32 5 ("}) {
         EXPECT_NE(text.find(line), std::string::npos) << line << " in " << text;
     }
 
+    // Every line starts with the time it was written. A log past 1 MiB is moved aside for a new
+    // one, before the run's first line.
+    const std::regex unstamped(
+        "(^|\n)(?!20[0-9]{2}-[01][0-9]-[0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-5][0-9] )[^\n]");
+    EXPECT_FALSE(std::regex_search(text.substr(3), unstamped)) << text;
+    const std::string full = Bytes(log) + std::string(1048576, 'x');
+    std::ofstream(log, std::ios::binary) << full;
     fs::remove(app / L"OCX" / L"Guasto.ocx");
     fs::remove(app / L"OCX" / L"Lento.ocx");
     EXPECT_EQ(Orvandi(app, app, L"/S " + logSwitch).ExitCode(), 0u);
-    EXPECT_EQ(Orvandi(app, app, L"/U /S").ExitCode(), 0u);
-    EXPECT_EQ(Record(L"Buono.ocx", L"Unregistered"), g_label + L"\\Buono.ocx\n");
-    EXPECT_TRUE(fs::exists(g_wow / L"Buono.ocx")) << "the files stay";
+    EXPECT_TRUE(Bytes(log.wstring() + L".1") == full);
+    EXPECT_EQ(Bytes(log).find("\xEF\xBB\xBF"
+                              "20"),
+              0u);
 }
 
 // Controls are shared. Each /S counts a control once per PC, in the form its count is kept in
@@ -307,7 +305,7 @@ TEST(EndToEnd, InstallsAndUninstallsUnattended) {
 // loaded by this test) is replaced all the same, and the run asks for a restart; a read-only one
 // ("Fisso") is simply replaced.
 TEST(EndToEnd, CountsSharedControlsAndReplacesOneInUse) {
-    const fs::path app = App(L"shared", {L"Comune.ocx", L"Testuale.ocx", L"Binario.ocx"});
+    const fs::path app = App(L"shared", {L"Testuale.ocx", L"Binario.ocx"});
     fs::copy_file(g_sample, g_wow / L"Testuale.ocx");
     fs::copy_file(g_sample, g_wow / L"Binario.ocx");
     const std::string one("1\0\0\0", 4), two("2\0\0\0", 4);  // "1" and "2" in UTF-16, closed
@@ -315,16 +313,13 @@ TEST(EndToEnd, CountsSharedControlsAndReplacesOneInUse) {
     SetCount(L"Binario.ocx", REG_BINARY, "\x03");
     EXPECT_EQ(Orvandi(app, app, L"/S").ExitCode(), 0u);
     EXPECT_EQ(Orvandi(app, app, L"/S").ExitCode(), 0u) << "a startup script runs at every boot";
-    EXPECT_EQ(Count(L"Comune.ocx"), 1u);
     EXPECT_EQ(Stored(L"Testuale.ocx"), std::pair(DWORD{REG_SZ}, two));
     EXPECT_EQ(Stored(L"Binario.ocx"), std::pair(DWORD{REG_BINARY}, std::string("\x04")));
     EXPECT_EQ(Orvandi(app, app, L"/U /S").ExitCode(), 0u);
-    EXPECT_EQ(Count(L"Comune.ocx"), 0u);
     EXPECT_EQ(Stored(L"Testuale.ocx"), std::pair(DWORD{REG_SZ}, one));
     EXPECT_EQ(Stored(L"Binario.ocx"), std::pair(DWORD{REG_BINARY}, std::string("\x03")));
-    EXPECT_FALSE(Recorded(L"Comune.ocx") || Recorded(L"Testuale.ocx") || Recorded(L"Binario.ocx"));
-    EXPECT_EQ(Record(L"Comune.ocx", L"Unregistered"), g_label + L"\\Comune.ocx\n");
-    EXPECT_EQ(Record(L"Testuale.ocx", L"Unregistered"), L"(none)");
+    EXPECT_FALSE(Recorded(L"Testuale.ocx") || Recorded(L"Binario.ocx"));
+    EXPECT_EQ(Record(L"Testuale.ocx", L"Unregistered"), L"(none)") << "others count it still";
 
     const fs::path used = App(L"used", {L"Usato.ocx", L"Fisso.ocx"});
     for (const wchar_t* name : {L"Usato.ocx", L"Fisso.ocx"}) {
@@ -342,28 +337,46 @@ TEST(EndToEnd, CountsSharedControlsAndReplacesOneInUse) {
     FreeLibrary(loaded);
     EXPECT_TRUE(Bytes(g_wow / L"Fisso.ocx") == Bytes(g_newer));
     EXPECT_EQ(GetFileAttributesW((g_wow / L"Fisso.ocx").c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
-    wchar_t pending[32768] = L"";
-    DWORD size = sizeof pending - sizeof(wchar_t);
-    RegGetValueW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
-                 L"PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, pending, &size);
-    for (const wchar_t* entry = pending; *entry != L'\0'; entry += wcslen(entry) + 1) {
-        EXPECT_EQ(wcsstr(entry, L"Fisso"), nullptr) << "set aside, for a restart";
-    }
-    for (const auto& entry : fs::directory_iterator(g_wow)) {
+    for (const auto& entry : fs::directory_iterator(g_wow)) {  // nothing set aside for a restart
         EXPECT_NE(entry.path().filename().wstring().rfind(L"Fisso.ocx.", 0), 0u);
     }
 }
 
-// The release as shipped carries the header checksum Windows computes for it (after the flags
-// that have it run from the paging file were set), read by Windows' own CheckSumMappedFile.
-// (Wine's MapFileAndCheckSumW answers 0 for every file.)
-TEST(EndToEnd, TheReleaseCarriesItsChecksum) {
-    std::string image = Bytes(g_orvandi);
-    DWORD written = 0, computed = 0;
-    ASSERT_TRUE(
-        CheckSumMappedFile(image.data(), static_cast<DWORD>(image.size()), &written, &computed));
-    EXPECT_EQ(written, computed);
-    EXPECT_NE(written, 0u);
+// Packages: two that ship one control count it twice, so the uninstall of one leaves it
+// registered for the other. "Installed" says that a package's last install ended well for every
+// control. A named package uninstalls from its record, started from a folder without any OCX.
+TEST(EndToEnd, PackagesShareAControlAndUninstallFromTheirRecord) {
+    const fs::path a = App(L"pacchetto-a", {L"Comune.ocx"});
+    const fs::path b = App(L"pacchetto-b", {L"Comune.ocx", L"Guasto.ocx"});
+    const fs::path elsewhere = App(L"altrove", {});
+    fs::remove(elsewhere / L"OCX");
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Orvandi\\Packages");
+    const auto installed = [](std::wstring package) {
+        return Recorded(L"Installed", L"SOFTWARE\\Orvandi\\Packages\\" + package);
+    };
+    const wchar_t* accounts = L"/PACKAGE=\"Contabilit\u00e0 2\"";
+    std::ofstream(g_wow / L"Orvandi-in-corso.lock") << "left behind by a power cut";
+    EXPECT_EQ(Orvandi(a, a, L"/S " + std::wstring(accounts)).ExitCode(), 0u);
+    EXPECT_FALSE(fs::exists(g_wow / L"Orvandi-in-corso.lock"));
+    EXPECT_EQ(Orvandi(b, b, L"-s -package=Magazzino").ExitCode(), 1603u) << "Guasto fails";
+    EXPECT_TRUE(installed(L"Contabilit\u00e0 2"));
+    EXPECT_FALSE(installed(L"Magazzino"));
+    fs::remove(b / L"OCX" / L"Guasto.ocx");
+    EXPECT_EQ(Orvandi(b, b, L"/S /PACKAGE=MAGAZZINO").ExitCode(), 0u);
+    EXPECT_TRUE(installed(L"Magazzino"));
+    EXPECT_EQ(Count(L"Comune.ocx"), 2u);
+
+    EXPECT_EQ(Orvandi(elsewhere, elsewhere, L"/U " + std::wstring(accounts)).ExitCode(), 0u);
+    EXPECT_EQ(Count(L"Comune.ocx"), 1u);
+    EXPECT_EQ(Record(L"Comune.ocx", L"Unregistered"), L"(none)") << "Magazzino still counts it";
+    EXPECT_FALSE(installed(L"Contabilit\u00e0 2"));
+    EXPECT_EQ(Orvandi(elsewhere, elsewhere, L"/U /PACKAGE=Magazzino").ExitCode(), 0u);
+    EXPECT_EQ(Count(L"Comune.ocx"), 0u);
+    EXPECT_EQ(Record(L"Comune.ocx", L"Unregistered"), g_label + L"\\Comune.ocx\n");
+    HKEY left = nullptr;
+    EXPECT_NE(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Orvandi\\Packages\\Magazzino", 0,
+                            KEY_READ, &left),
+              ERROR_SUCCESS);
 }
 
 // Why a control fails: sample_missing imports a DLL that does not exist, so Windows cannot load it

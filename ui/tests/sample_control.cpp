@@ -61,8 +61,9 @@ extern "C" HRESULT WINAPI DllRegisterServer() {
                 OpenEventW(EVENT_MODIFY_STATE, FALSE, L"OrvandiSamples.Registering")) {
             const std::wstring key =
                 L"Software\\OrvandiSamples\\" + self.substr(self.rfind(L'\\') + 1);
-            const DWORD id = GetCurrentProcessId();
-            RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"Process", REG_DWORD, &id, sizeof id);
+            const std::wstring id = std::to_wstring(GetCurrentProcessId());
+            RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"Process", REG_SZ, id.c_str(),
+                            static_cast<DWORD>((id.size() + 1) * sizeof(wchar_t)));
             SetEvent(registering);
             CloseHandle(registering);
         }
