@@ -100,12 +100,16 @@ bool Win32Platform::WriteOutput(const Text& text) {
                                     &written, nullptr);
 }
 
+// What Windows classes as alphabetic, in every script it knows. A character outside the Basic
+// Multilingual Plane comes as two halves of a surrogate pair, neither of them a letter: a package
+// name cannot hold one.
 bool Win32Platform::IsLetter(char16_t c) {
     WORD type = 0;
     const wchar_t letter = c;
     return GetStringTypeW(CT_CTYPE1, &letter, 1, &type) && (type & C1_ALPHA);
 }
 
+// Ordinal, ignoring case as NTFS and the registry do (not as a language would sort names).
 bool Win32Platform::SameName(const Text& a, const Text& b) {
     return CompareStringOrdinal(Wide(a), static_cast<int>(a.size()), Wide(b),
                                 static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
