@@ -165,11 +165,11 @@ bool ReplaceInUse(UnattendedPlatform& platform, const ControlPaths& paths, Place
     return true;
 }
 
-// The first install on this PC raises the control's count: a control already in the system
-// folder without a count was put there by a program unknown, which counts as one. The count goes
-// up before the record is written: should the run end between the two, counting one too many is
-// the safe error. A run where the record exists (a startup script runs at every boot) counts
-// nothing, nor does one that finds a count it cannot read.
+// A package's first install on this PC raises the control's count: a control already in the
+// system folder without a count was put there by a program unknown, which counts as one. The count
+// goes up before the record is written: should the run end between the two, counting one too many
+// is the safe error. A run where the package's record exists (a startup script runs at every
+// boot) counts nothing, nor does one that finds a count it cannot read.
 void CountAndRecord(UnattendedPlatform& platform, const ControlPaths& paths, const Text& package,
                     bool wasPresent, const Text& version, Text& line) {
     if (platform.ReadRecord(package, paths.name)) {
