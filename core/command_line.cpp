@@ -16,13 +16,18 @@ constexpr char kHelp[] =
     "                   registrazione quando nessun altro lo conta; i file restano\r\n"
     "  /PACKAGE=nome    il pacchetto; con /U toglie i controlli annotati per il\r\n"
     "                   pacchetto, anche senza la cartella OCX\r\n"
+    "  /CHECK           con /PACKAGE=, confronta il PC con quanto annotato per il\r\n"
+    "                   pacchetto, senza cambiare nulla: 0 uguale, 1 diverso,\r\n"
+    "                   1605 pacchetto sconosciuto; una riga per ogni differenza\r\n"
     "  /LOG=\"percorso\"  scrive il registro in quel file (la cartella deve esistere)\r\n"
     "  /?               questo testo\r\n"
     "Le opzioni iniziano con / o -, maiuscole o minuscole.\r\n\r\n"
     "Codici di uscita:\r\n"
-    "  0     riuscito\r\n"
+    "  0     riuscito (/CHECK: il PC corrisponde a quanto annotato)\r\n"
+    "  1     /CHECK: il PC non corrisponde a quanto annotato\r\n"
     "  3010  riuscito; un controllo in uso, sostituito, sar\u00e0 eliminato al riavvio\r\n"
     "  1603  non riuscito (il registro dice perch\u00e9)\r\n"
+    "  1605  /CHECK: il pacchetto non \u00e8 annotato su questo PC\r\n"
     "  1618  un'altra installazione di Orvandi \u00e8 in corso: riprovare pi\u00f9 tardi\r\n"
     "  1622  il registro non si pu\u00f2 aprire: nulla \u00e8 stato fatto\r\n"
     "  87    riga di comando non valida: nulla \u00e8 stato fatto\r\n";
@@ -46,17 +51,17 @@ std::vector<Text> Words(const Text& arguments) {
     return words;
 }
 
-bool IsPackageName(UnattendedPlatform& platform, const Text& name) {
+bool IsPackageName(System& system, const Text& name) {
     return !name.empty() && name.size() <= 64 && name.front() != u' ' && name.back() != u' ' &&
-           std::all_of(name.begin(), name.end(), [&platform](char16_t c) {
+           std::all_of(name.begin(), name.end(), [&system](char16_t c) {
                return (c >= u'0' && c <= u'9') || c == u' ' || c == u'.' || c == u'-' ||
-                      c == u'_' || platform.IsLetter(c);
+                      c == u'_' || system.IsLetter(c);
            });
 }
 
 }  // namespace
 
-Switches ParseCommandLine(UnattendedPlatform& platform, const Text& arguments) {
+Switches ParseCommandLine(System& system, const Text& arguments) {
     std::vector<Text> words = Words(arguments);
     const Switches bad{RunMode::kBadCommandLine, {}, {}};
     bool anySwitch = false, help = false;
@@ -67,13 +72,14 @@ Switches ParseCommandLine(UnattendedPlatform& platform, const Text& arguments) {
         help = help || word == u"/?" || Upper(word) == u"/H";
     }
     if (help) return Switches{RunMode::kHelp, {}, {}};
-    if (!anySwitch) return platform.CanShowWindow() ? Switches() : bad;
+    if (!anySwitch) return system.CanShowWindow() ? Switches() : bad;
     Switches switches;
-    bool install = false, uninstall = false, log = false, package = false;
+    bool install = false, uninstall = false, check = false, log = false, package = false;
     for (const Text& word : words) {
         const Text upper = Upper(word);
         bool* seen = upper == u"/S"                           ? &install
                      : upper == u"/U"                         ? &uninstall
+                     : upper == u"/CHECK"                     ? &check
                      : upper.compare(0, 5, u"/LOG=") == 0     ? &log
                      : upper.compare(0, 9, u"/PACKAGE=") == 0 ? &package
                                                               : nullptr;
@@ -82,24 +88,22 @@ Switches ParseCommandLine(UnattendedPlatform& platform, const Text& arguments) {
         if (seen == &log) switches.logPath = word.substr(5);
         if (seen == &package) switches.package = word.substr(9);
     }
-    if (!(install || uninstall) || (log && switches.logPath.empty()) ||
-        (package && !IsPackageName(platform, switches.package))) {
+    // A check reads one package's record and nothing else: it needs the package, and cannot be
+    // an install or an uninstall as well.
+    if (check == (install || uninstall) || (check && !package) ||
+        (log && switches.logPath.empty()) ||
+        (package && !IsPackageName(system, switches.package))) {
         return bad;
     }
-    switches.mode = uninstall ? RunMode::kUninstall : RunMode::kInstall;
+    switches.mode = check ? RunMode::kCheck : uninstall ? RunMode::kUninstall : RunMode::kInstall;
     return switches;
 }
 
-int ShowHelp(UnattendedPlatform& platform) {
+int ShowHelp(System& system) {
     const Text help = FromUtf8(kHelp);
-    try {
-        if (platform.WriteOutput(help)) return kExitSuccess;
-        if (!platform.CanShowWindow()) return kExitBadCommandLine;
-        platform.ShowMessage(help);
-        return kExitSuccess;
-    } catch (const Failure&) {
-        return kExitFailed;
-    }
+    if (system.WriteOutput(help)) return kExitSuccess;
+    if (!system.CanShowWindow()) return kExitBadCommandLine;
+    return system.ShowMessage(help) ? kExitSuccess : kExitFailed;
 }
 
 }  // namespace orvandi

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "core/result.h"
 #include "core/text.h"
 
 namespace orvandi {
@@ -12,12 +13,12 @@ class EntryList {
     virtual ~EntryList() = default;
 
     // Number of entries; at most 32767.
-    virtual std::int16_t count() = 0;
-    virtual Text name(std::int16_t index) = 0;
-    virtual bool marked(std::int16_t index) = 0;
-    virtual void SetMarked(std::int16_t index, bool marked) = 0;
+    virtual Result<std::int16_t> count() = 0;
+    virtual Result<Text> name(std::int16_t index) = 0;
+    virtual Result<bool> marked(std::int16_t index) = 0;
+    virtual Status SetMarked(std::int16_t index, bool marked) = 0;
     // Appends an entry, unmarked, at the end.
-    virtual void Append(const Text& name) = 0;
+    virtual Status Append(const Text& name) = 0;
     // Removes every entry.
     virtual void Clear() = 0;
 };

@@ -1,28 +1,35 @@
 #include "core/scan.h"
 
-#include "core/failure.h"
-
 namespace orvandi {
+namespace {
 
-void ScanControlFiles(Platform& platform, const Text& applicationFolder, EntryList& list) {
-    const Text pattern = applicationFolder + u"\\OCX\\*.ocx";
-    // However the scan ends, the listing does not stay open (it would hold the folder).
-    struct Closer {
-        Platform& platform;
-        ~Closer() { platform.ListClose(); }
-    } closer{platform};
-    for (Text name = platform.ListFirst(pattern, kListPlainFiles); !name.empty();
-         name = platform.ListNext()) {
-        Add16(list.count(), 1);  // the list counts in 16 bits: the 32768th name overflows
-        list.Append(name);
+Status Scan(Files& files, const Text& pattern, EntryList& list) {
+    for (Result<Text> name = files.ListFirst(pattern, kListPlainFiles);; name = files.ListNext()) {
+        if (!name) return name.failure();
+        if (name->empty()) return Status();
+        const Result<std::int16_t> count = list.count();
+        if (!count) return count.failure();
+        // The list counts in 16 bits: the 32768th name overflows.
+        if (const Result<std::int16_t> more = Add16(*count, 1); !more) return more.failure();
+        if (const Status appended = list.Append(*name); !appended) return appended;
     }
 }
 
-Text ResolveSystemFolder(Platform& platform) {
-    const Text os = platform.GetEnvironment(u"OS");
-    const Text windir = platform.GetEnvironment(u"windir");
+}  // namespace
+
+Status ScanControlFiles(Files& files, const Text& applicationFolder, EntryList& list) {
+    const Status scanned = Scan(files, applicationFolder + u"\\OCX\\*.ocx", list);
+    files.ListClose();  // however the scan ended: an open listing would hold the folder
+    return scanned;
+}
+
+Result<Text> ResolveSystemFolder(System& system) {
+    const Result<Text> os = system.GetEnvironment(u"OS");
+    if (!os) return os.failure();
+    const Result<Text> windir = system.GetEnvironment(u"windir");
+    if (!windir) return windir.failure();
     // Only whether OS is set matters, never what it says.
-    return windir + (os.empty() ? u"\\SYSTEM" : u"\\SYSTEM32");
+    return *windir + (os->empty() ? u"\\SYSTEM" : u"\\SYSTEM32");
 }
 
 }  // namespace orvandi

@@ -2,17 +2,19 @@
 #pragma once
 
 #include "core/entry_list.h"
-#include "core/platform.h"
+#include "core/files.h"
+#include "core/result.h"
+#include "core/system.h"
 #include "core/text.h"
 
 namespace orvandi {
 
 // Appends to `list`, in listing order, every plain file matching
-// applicationFolder + "\OCX\*.ocx". The list holds at most 32767 entries: the next one raises
+// applicationFolder + "\OCX\*.ocx". The list holds at most 32767 entries: the next one fails with
 // the overflow Failure, leaving the first 32767 in place.
-void ScanControlFiles(Platform& platform, const Text& applicationFolder, EntryList& list);
+Status ScanControlFiles(Files& files, const Text& applicationFolder, EntryList& list);
 
 // "windir" followed by "\SYSTEM32" when "OS" is not empty, by "\SYSTEM" otherwise.
-Text ResolveSystemFolder(Platform& platform);
+Result<Text> ResolveSystemFolder(System& system);
 
 }  // namespace orvandi

@@ -41,19 +41,28 @@ StoredValue StoreCount(const SharedCount& as, std::uint32_t value) {
     return stored;
 }
 
-CountFound FindCount(UnattendedPlatform& platform, const std::vector<Text>& paths) {
+Result<CountFound> FindCount(Registry& registry, const std::vector<Text>& paths) {
     for (const Text& path : paths) {
-        if (std::optional<StoredValue> stored = platform.ReadSharedCount(path)) {
-            const std::optional<SharedCount> count = ParseCount(*stored);
-            return {path, std::move(stored), count};
+        Result<std::optional<StoredValue>> stored =
+            registry.Read(Root::kMachine, kSharedCounts, path);
+        if (!stored) return stored.failure();
+        if (*stored) {
+            const std::optional<SharedCount> count = ParseCount(**stored);
+            return CountFound{path, std::move(*stored), count};
         }
     }
-    return {paths.front(), std::nullopt, std::nullopt};
+    return CountFound{paths.front(), std::nullopt, std::nullopt};
 }
 
-void WriteCount(UnattendedPlatform& platform, const CountFound& found, std::uint32_t value) {
-    if (value == 0) return platform.RemoveSharedCount(found.path);
-    platform.WriteSharedCount(found.path, StoreCount(found.count.value_or(SharedCount()), value));
+Status WriteCount(Registry& registry, const CountFound& found, std::uint32_t value) {
+    if (value == 0) return registry.Remove(kSharedCounts, found.path);
+    return registry.Write(kSharedCounts, found.path,
+                          StoreCount(found.count.value_or(SharedCount()), value));
+}
+
+Status RestoreCount(Registry& registry, const CountFound& found) {
+    if (!found.stored) return registry.Remove(kSharedCounts, found.path);
+    return registry.Write(kSharedCounts, found.path, *found.stored);
 }
 
 }  // namespace orvandi

@@ -10,15 +10,15 @@
 #include <optional>
 #include <vector>
 
-#include "core/platform.h"
+#include "core/registry.h"
+#include "core/result.h"
 #include "core/text.h"
 
 namespace orvandi {
 
-// Value types as the registry numbers them.
-inline constexpr std::uint32_t kValueText = 1;    // REG_SZ
-inline constexpr std::uint32_t kValueBytes = 3;   // REG_BINARY
-inline constexpr std::uint32_t kValueNumber = 4;  // REG_DWORD
+// Where installers keep them.
+inline constexpr char16_t kSharedCounts[] =
+    u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 
 // A count as it was found: its value, and the form to write it back in.
 struct SharedCount {
@@ -42,9 +42,11 @@ struct CountFound {
     std::optional<SharedCount> count;   // nothing: none, or one that does not read as a count
     bool Unreadable() const { return stored && !count; }
 };
-CountFound FindCount(UnattendedPlatform& platform, const std::vector<Text>& paths);
+Result<CountFound> FindCount(Registry& registry, const std::vector<Text>& paths);
 
 // Writes the count found as `value`, in its own form; 0 removes it.
-void WriteCount(UnattendedPlatform& platform, const CountFound& found, std::uint32_t value);
+Status WriteCount(Registry& registry, const CountFound& found, std::uint32_t value);
+// Puts back exactly what was stored (or nothing) when the count was found.
+Status RestoreCount(Registry& registry, const CountFound& found);
 
 }  // namespace orvandi

@@ -1,241 +1,292 @@
 #include "core/unattended.h"
 
 #include <algorithm>
-#include <optional>
 #include <vector>
 
-#include "core/entry_list.h"
-#include "core/failure.h"
+#include "core/check.h"
+#include "core/control_steps.h"
+#include "core/kept_program.h"
+#include "core/outcome.h"
+#include "core/record.h"
+#include "core/report.h"
 #include "core/scan.h"
-#include "core/unattended_control.h"
 
 namespace orvandi {
 namespace {
 
-Text TwoDigits(int value) { return Join({value < 10 ? u"0" : u"", Decimal(value)}); }
-
-// "2026-12-07 15:01:34", as Windows Installer and other installers write the time in their logs.
-Text Stamp(const LocalTime& t) {
-    return Join({Decimal(t.year), u"-", TwoDigits(t.month), u"-", TwoDigits(t.day), u" ",
-                 TwoDigits(t.hour), u":", TwoDigits(t.minute), u":", TwoDigits(t.second)});
-}
+// A log that a startup script appends to at every boot stays bounded: past this size it is moved
+// aside for a new one.
+constexpr std::uint64_t kLogLimit = 1048576;
 
 // The listing as a plain list of names: the run takes every entry, so nothing is marked.
 class NameList : public EntryList {
   public:
     std::vector<Text> names;
 
-    std::int16_t count() override { return static_cast<std::int16_t>(names.size()); }
-    Text name(std::int16_t index) override { return names.at(index); }
-    bool marked(std::int16_t) override { return false; }
-    void SetMarked(std::int16_t, bool) override {}
-    void Append(const Text& name) override { names.push_back(name); }
+    Result<std::int16_t> count() override { return static_cast<std::int16_t>(names.size()); }
+    Result<Text> name(std::int16_t index) override { return names[index]; }
+    Result<bool> marked(std::int16_t) override { return false; }
+    Status SetMarked(std::int16_t, bool) override { return Status(); }
+    Status Append(const Text& name) override {
+        names.push_back(name);
+        return Status();
+    }
     void Clear() override { names.clear(); }
 };
 
 // The log, when the command line asks for one: lines in Italian, each starting with the date and
-// time it was written (a startup script's log holds a run for every boot) and ending in CRLF.
+// time it was written (a startup script's log holds a run for every boot) and ending in CRLF. A
+// write that fails is kept, for the run to end on.
 class RunLog {
   public:
-    explicit RunLog(UnattendedPlatform& platform) : platform_(platform) {}
-    void Open(const Text& path) {
-        if (path.empty()) return;
-        platform_.OpenLog(ExpandVariables(platform_, path));
-        on_ = true;
-    }
+    explicit RunLog(Ports& ports) : ports_(ports) {}
+    bool on = false;
+    std::optional<Failure> failure;
+
     // One line, whatever its parts hold: a registry value that a user wrote, or a name in a
     // control file, cannot start a line of its own and pass for the program's.
     void Line(Text text) {
+        if (!on || failure) return;
         for (char16_t& c : text) c = c < u' ' ? u' ' : c;
-        if (on_) platform_.WriteLog(Join({Stamp(platform_.Now()), u" ", text, kCrLf}));
-    }
-    bool On() const { return on_; }
-    // The run's last line: why it ends, and with which exit code.
-    int End(const Text& why, int exitCode) {
-        Line(Join({why, u"; codice di uscita ", Decimal(exitCode)}));
-        return exitCode;
+        const Status written =
+            ports_.log.Write(Join({Stamp(ports_.clock.Now()), u" ", text, kCrLf}));
+        if (!written) failure = written.failure();
     }
 
   private:
-    UnattendedPlatform& platform_;
-    bool on_ = false;
+    Ports& ports_;
 };
 
-// A log that a startup script appends to at every boot stays bounded: past this size it is moved
-// aside for a new one.
-constexpr std::uint64_t kLogLimit = 1048576;
+// The run between its first and its last line, for an install or an uninstall; `run` says how it
+// ended. `locked`: it took the run's mark.
+class Work {
+  public:
+    Work(Ports& ports, RunLog& log, RunOutcome& run) : p_(ports), log_(log), run_(run) {}
+    bool locked = false;
 
-// The value of a named package's key that says every control of its last install ended well:
-// what a deployment system's detection rule looks for. Controls' values all end in ".ocx".
-constexpr char16_t kInstalled[] = u"Installed";
-
-// The controls a package's record holds, in name order.
-std::vector<Text> RecordedControls(UnattendedPlatform& platform, const Text& package) {
-    std::vector<Text> controls;
-    for (const Text& name : platform.RecordNames(package)) {
-        const Text upper = Upper(name);
-        if (upper.size() < 4 || upper.compare(upper.size() - 4, 4, u".OCX") != 0) continue;
-        auto at = controls.begin();  // a few names: a plain insertion keeps them in order
-        while (at != controls.end() && Upper(*at) < upper) ++at;
-        controls.insert(at, name);
-    }
-    return controls;
-}
-
-int Run(UnattendedPlatform& platform, const Switches& switches, RunLog& log, const Text& arguments,
-        const Text& version) {
-    // One run at a time, decided before the run touches any file, its log included.
-    const RunMark mark = platform.ClaimRun();
-    if (mark == RunMark::kTaken && log.On()) platform.RotateLog(kLogLimit);
-    const Text systemFolder = ResolveSystemFolder(platform);
-    log.Line(Join({u"Orvandi ", version, u", riga di comando: ", arguments,
-                   u", cartella di sistema: ", systemFolder}));
-    if (mark == RunMark::kAnotherRun) {
-        return log.End(u"Un'altra installazione di Orvandi è in corso", kExitAnotherRun);
-    }
-    if (mark == RunMark::kRefused) {
-        return log.End(
-            u"Orvandi /S e /U vanno avviati da un amministratore o da SYSTEM: nulla è stato fatto",
-            kExitFailed);
-    }
-    const bool install = switches.mode == RunMode::kInstall;
-    const Text& package = switches.package;
-    const Text folder = platform.ApplicationFolder();
-    NameList controls;
-    if (!install && !package.empty()) {
-        // A named package is uninstalled from its record alone: its OCX folder may be long gone.
-        controls.names = RecordedControls(platform, package);
-        if (controls.names.empty()) {
-            platform.RemoveRecord(package, kInstalled);
-            return log.End(Join({u"Nulla da disinstallare: il pacchetto ", package,
-                                 u" non ha installato controlli su questo PC"}),
-                           kExitSuccess);
+    bool Do() {
+        const Result<RunMark> mark = p_.files.ClaimRun();
+        if (!mark) return Fail(mark.failure());
+        // One run at a time, decided before the run touches any file but its log.
+        if (*mark == RunMark::kTaken && log_.on) p_.log.Rotate(kLogLimit);
+        const Result<Text> systemFolder = ResolveSystemFolder(p_.system);
+        const Result<Text> folder = p_.system.ApplicationFolder();
+        const Result<Text> windowsFolder = p_.system.GetEnvironment(u"windir");
+        if (systemFolder) run_.systemFolder = *systemFolder;
+        log_.Line(FirstLine(run_));
+        if (log_.failure) return Fail(*log_.failure);
+        if (*mark == RunMark::kAnotherRun) return Stop(RunEnd::kAnotherRun);
+        if (*mark == RunMark::kRefused) return Stop(RunEnd::kRefused);
+        locked = true;
+        if (!systemFolder || !folder || !windowsFolder) {
+            return Fail(!systemFolder ? systemFolder.failure()
+                        : !folder     ? folder.failure()
+                                      : windowsFolder.failure());
         }
-    } else {
-        try {
-            ScanControlFiles(platform, folder, controls);
-        } catch (const Failure& failure) {
-            if (!failure.overflow) throw;
-            return log.End(u"Più di 32767 file .ocx nella cartella OCX: nessuno installato",
-                           kExitFailed);
-        }
-        // A wrong folder must never empty a package: nothing is released either.
-        if (controls.names.empty()) {
-            return log.End(Join({u"Nessun file .ocx in ", folder, u"\\OCX"}), kExitFailed);
-        }
-    }
-    // Until every control has ended well, the package does not read as installed: not after a
-    // run that fails, nor after one cut short.
-    if (!package.empty()) platform.RemoveRecord(package, kInstalled);
-    const Text windowsFolder = platform.GetEnvironment(u"windir");
-    int total = 0, failed = 0, atRestart = 0;
-    // One control, its line starting with `head`; false when nothing more may run beside it.
-    const auto visit = [&](const Text& name, const Text& head, bool release) {
-        const ControlPaths paths = PathsOf(name, folder, systemFolder, windowsFolder);
-        Text line = head;
-        Outcome outcome;
-        try {
-            outcome = release ? UninstallControl(platform, paths, package, line)
-                              : InstallControl(platform, paths, package, line);
-        } catch (const Failure& failure) {
-            line += Join({line == head ? u"" : u"; ", u"non riuscito (", Explain(failure), u")"});
-            outcome = Outcome::kFailed;
-        }
-        log.Line(line);
-        ++total;
-        failed += outcome == Outcome::kFailed;
-        atRestart += outcome == Outcome::kDoneAtRestart;
-        return outcome != Outcome::kStop;
-    };
-    const auto stopped = [&log] {
-        return log.End(
-            u"Interrotto: nessun altro regsvr32 può partire accanto a uno che non termina",
-            kExitFailed);
-    };
-    for (const Text& name : controls.names) {
-        if (!visit(name, Join({name, u": "}), !install)) return stopped();
-    }
-    // What an earlier install of the package recorded and its folder no longer holds is released,
-    // as Windows Installer releases a component an upgrade drops.
-    if (install && !package.empty()) {
-        for (const Text& name : RecordedControls(platform, package)) {
-            const bool listed =
-                std::any_of(controls.names.begin(), controls.names.end(),
-                            [&](const Text& listed) { return platform.SameName(listed, name); });
-            if (!listed && !visit(name, Join({name, u": non più nel pacchetto; "}), true)) {
-                return stopped();
+        run_.applicationFolder = *folder;
+        windowsFolder_ = *windowsFolder;
+        if (Named()) {
+            if (Status started = RecordRunStart(p_.registry, run_.package, run_.started);
+                !started) {
+                return Fail(started.failure());
             }
         }
-        if (failed == 0) platform.WriteRecord(package, kInstalled, Stamp(platform.Now()));
+        if (Install()) KeepThisProgram();
+        return Visit();
     }
-    Text totals = Join({u"Totale ", Decimal(total), u", riusciti ", Decimal(total - failed),
-                        u", non riusciti ", Decimal(failed)});
-    if (atRestart > 0) {
-        totals += Join({u", da completare al riavvio ", Decimal(atRestart)});
+
+  private:
+    bool Install() const { return run_.mode == RunMode::kInstall; }
+    bool Named() const { return !run_.package.empty(); }
+    // The run ends here: false, for the steps to stop.
+    bool Stop(RunEnd end) {
+        run_.end = end;
+        return false;
     }
-    // A failure wins over a restart: the deployment must be seen to have failed.
-    return log.End(totals, failed > 0 ? kExitFailed : atRestart > 0 ? kExitRestart : kExitSuccess);
+    bool Fail(const Failure& failure) {
+        run_.failure = failure;
+        return Stop(RunEnd::kUnexpected);
+    }
+
+    // What the events' text comes from, and what /CHECK runs from later. A copy that fails says
+    // so in the log and fails nothing else: the controls are what the run installs.
+    void KeepThisProgram() {
+        const Result<Text> folder = KeptProgramFolder(p_.registry);
+        const Status kept = folder ? KeepProgram(p_, *folder) : folder.status();
+        if (!kept) log_.Line(ProgramNotKept(folder ? *folder : Text(), kept.failure()));
+    }
+
+    // The controls to visit, then each of them; false when the run ended on the way.
+    bool Visit() {
+        NameList controls;
+        if (!Install() && Named()) {
+            // A named package is uninstalled from its record alone: its OCX folder may be long
+            // gone.
+            Result<std::vector<Text>> recorded = RecordedControls(p_.registry, run_.package);
+            if (!recorded) return Fail(recorded.failure());
+            if (recorded->empty()) return Stop(RunEnd::kNothingToUninstall);
+            controls.names = std::move(*recorded);
+        } else {
+            const Status scanned = ScanControlFiles(p_.files, run_.applicationFolder, controls);
+            if (!scanned && scanned.failure().overflow) return Stop(RunEnd::kTooMany);
+            if (!scanned) return Fail(scanned.failure());
+            // A wrong folder must never empty a package: nothing is released either.
+            if (controls.names.empty()) return Stop(RunEnd::kNothingToInstall);
+        }
+        // Until every control has ended well, the package does not read as installed: not after
+        // a run that fails, nor after one cut short.
+        if (Named()) {
+            if (Status removed = RemovePackageValue(p_.registry, run_.package, kInstalled);
+                !removed) {
+                return Fail(removed.failure());
+            }
+        }
+        for (const Text& name : controls.names) {
+            if (!One(name, !Install(), false)) return false;
+        }
+        if (Install() && Named()) return ReleaseDropped(controls.names);
+        return true;
+    }
+
+    // What an earlier install of the package recorded and its folder no longer holds is released,
+    // as Windows Installer releases a component an upgrade drops.
+    bool ReleaseDropped(const std::vector<Text>& listed) {
+        const Result<std::vector<Text>> recorded = RecordedControls(p_.registry, run_.package);
+        if (!recorded) return Fail(recorded.failure());
+        for (const Text& name : *recorded) {
+            const bool kept = std::any_of(listed.begin(), listed.end(), [&](const Text& other) {
+                return p_.system.SameName(other, name);
+            });
+            if (!kept && !One(name, true, true)) return false;
+        }
+        if (std::none_of(run_.controls.begin(), run_.controls.end(),
+                         [](const ControlOutcome& c) { return c.Failed(); })) {
+            const Status installed = p_.registry.Write(RecordKey(run_.package), kInstalled,
+                                                       TextValue(Stamp(p_.clock.Now())));
+            if (!installed) return Fail(installed.failure());
+        }
+        return true;
+    }
+
+    // One control, timed and logged; false when nothing more may run beside it, or the log fails.
+    bool One(const Text& name, bool release, bool dropped) {
+        const ControlPaths paths =
+            PathsOf(name, run_.applicationFolder, run_.systemFolder, windowsFolder_);
+        const std::uint64_t start = p_.clock.Milliseconds();
+        ControlOutcome control = release ? UninstallControl(p_, paths, run_.package)
+                                         : InstallControl(p_, paths, run_.package);
+        control.dropped = dropped;
+        control.milliseconds = static_cast<std::uint32_t>(p_.clock.Milliseconds() - start);
+        log_.Line(ControlLine(control));
+        run_.controls.push_back(std::move(control));
+        if (run_.controls.back().cause == Cause::kStuck) return Stop(RunEnd::kStopped);
+        if (log_.failure) return Fail(*log_.failure);
+        return true;
+    }
+
+    Ports& p_;
+    RunLog& log_;
+    RunOutcome& run_;
+    Text windowsFolder_;
+};
+
+// The Application event, from its source in the kept copy: the one place where a run that could
+// not log, or was not asked to, tells what happened. A run whose event cannot be written ends
+// with its own code all the same, and the log says why.
+void Report(Ports& ports, const RunOutcome& run, RunLog& log) {
+    const int code = ExitCode(run);
+    const EventType type = code == kExitSuccess   ? EventType::kInformation
+                           : code == kExitRestart ? EventType::kWarning
+                                                  : EventType::kError;
+    const Result<Text> folder = KeptProgramFolder(ports.registry);
+    Status registered =
+        folder ? RegisterEventSource(ports.registry, KeptProgramFile(*folder)) : folder.status();
+    const Status reported =
+        ports.events.Report(type, static_cast<std::uint32_t>(code), EventText(run));
+    if (!registered) log.Line(EventNotWritten(registered.failure()));
+    if (!reported) log.Line(EventNotWritten(reported.failure()));
 }
 
-// Whatever ends the program by a fault of its own ends it with 1603, said in the log when there
-// is one.
-int EndUnexpectedly(UnattendedPlatform& platform, const Text& what) {
-    try {
-        platform.WriteLog(Join({Stamp(platform.Now()), u" Errore imprevisto (", what,
-                                u"); codice di uscita ", Decimal(kExitFailed), kCrLf}));
-    } catch (...) {
-        // No log, or it failed too: the exit code is all that is left to tell.
+int Check(Ports& ports, RunOutcome& run, RunLog& log, std::uint64_t start) {
+    const Result<Text> systemFolder = ResolveSystemFolder(ports.system);
+    if (systemFolder) run.systemFolder = *systemFolder;
+    log.Line(FirstLine(run));
+    const Result<CheckOutcome> outcome = systemFolder
+                                             ? CheckPackage(ports, run.package, *systemFolder)
+                                             : Result<CheckOutcome>(systemFolder.failure());
+    const int code = !outcome                       ? kExitFailed
+                     : !outcome->known              ? kExitUnknownPackage
+                     : outcome->differences.empty() ? kExitSuccess
+                                                    : kExitDiffers;
+    Text lines;
+    for (const Difference& difference :
+         outcome ? outcome->differences : std::vector<Difference>()) {
+        const Text line = DifferenceLine(difference);
+        log.Line(line);
+        lines += Join({line, kCrLf});
     }
-    return kExitFailed;
+    if (!lines.empty()) ports.system.WriteOutput(lines);
+    log.Line(CheckLastLine(run.package, outcome, ports.clock.Milliseconds() - start, code));
+    return code;
 }
 
 }  // namespace
 
-Text ExpandVariables(Platform& platform, const Text& path) {
-    Text expanded;
-    std::size_t at = 0;
-    for (std::size_t open; (open = path.find(u'%', at)) != Text::npos;) {
-        const std::size_t close = path.find(u'%', open + 1);
-        if (close == Text::npos) break;
-        const Text value = close > open + 1
-                               ? platform.GetEnvironment(path.substr(open + 1, close - open - 1))
-                               : Text();
-        if (value.empty()) {  // unset: kept as written, and its closing % may open the next one
-            expanded += path.substr(at, close - at);
-            at = close;
-        } else {
-            expanded += path.substr(at, open - at) + value;
-            at = close + 1;
-        }
-    }
-    return expanded + path.substr(at);
-}
-
-int RunUnattended(UnattendedPlatform& platform, const Switches& switches, const Text& arguments,
+int RunUnattended(Ports& ports, const Switches& switches, const Text& arguments,
                   const Text& version) {
-    if (switches.mode == RunMode::kBadCommandLine) return kExitBadCommandLine;
-    if (switches.mode == RunMode::kHelp) return ShowHelp(platform);
-    platform.CatchFatal(EndUnexpectedly);
-    RunLog log(platform);
-    try {
-        log.Open(switches.logPath);
-    } catch (...) {
-        return kExitLogFailed;  // with nobody to tell, nothing is done without a log asked for
+    RunOutcome run;
+    run.mode = switches.mode;
+    run.package = switches.package;
+    run.arguments = arguments;
+    run.version = version;
+    run.started = ports.clock.Now();
+    const std::uint64_t start = ports.clock.Milliseconds();
+    RunLog log(ports);
+    if (switches.mode == RunMode::kHelp || switches.mode == RunMode::kBadCommandLine) {
+        const int code =
+            switches.mode == RunMode::kHelp ? ShowHelp(ports.system) : kExitBadCommandLine;
+        if (code == kExitBadCommandLine) {
+            run.end = RunEnd::kBadCommandLine;
+            Report(ports, run, log);
+        }
+        return code;
     }
-    Text why;
-    try {
-        return Run(platform, switches, log, arguments, version);
-    } catch (const Failure& failure) {
-        why = Join({u"Errore imprevisto (", Explain(failure), u")"});
-    } catch (...) {
-        why = u"Errore imprevisto";
+    ports.log.CatchFatal(u"Errore imprevisto (eccezione 0x",
+                         Join({u"); codice di uscita ", Decimal(kExitFailed)}), kExitFailed);
+    if (!switches.logPath.empty()) {
+        const Result<Text> path = ExpandVariables(ports.system, switches.logPath);
+        run.logPath = path ? *path : switches.logPath;
+        const Status opened = path ? ports.log.Open(*path) : path.status();
+        if (!opened) {
+            // Nothing is done without the log asked for; with nothing to write it in, the event
+            // says why.
+            run.end = RunEnd::kLogRefused;
+            run.failure = opened.failure();
+            if (switches.mode != RunMode::kCheck) Report(ports, run, log);
+            return kExitLogFailed;
+        }
+        log.on = true;
     }
-    try {
-        log.End(why, kExitFailed);
-    } catch (...) {
-        // The log itself failed: the exit code is all that is left to tell.
+    if (switches.mode == RunMode::kCheck) return Check(ports, run, log, start);
+    Work work(ports, log, run);
+    work.Do();
+    run.milliseconds = static_cast<std::uint32_t>(ports.clock.Milliseconds() - start);
+    log.Line(LastLine(run));
+    if (log.failure && run.end != RunEnd::kUnexpected) {  // not even its last line: a failure
+        run.end = RunEnd::kUnexpected;
+        run.failure = log.failure;
     }
-    return kExitFailed;
+    if (work.locked && !run.package.empty()) {
+        // An uninstall that leaves no control takes the package's key away, these values with it.
+        const Result<std::vector<Text>> left = RecordedControls(ports.registry, run.package);
+        const Status recorded =
+            run.mode == RunMode::kUninstall && left && left->empty()
+                ? ForgetPackage(ports.registry, run.package)
+                : RecordRunEnd(ports.registry, run.package, ExitCode(run), FailedNames(run));
+        if (!recorded) log.Line(RunNotRecorded(recorded.failure()));
+    }
+    Report(ports, run, log);
+    return ExitCode(run);
 }
 
 }  // namespace orvandi

@@ -19,8 +19,9 @@ class ByteSource {
   public:
     virtual ~ByteSource() = default;
     virtual std::uint64_t Size() = 0;
-    // Reads exactly `size` bytes at `offset`; false when the file ends before them. A read that
-    // fails for another reason throws (the platform's Failure); PeImage lets it pass through.
+    // Reads exactly `size` bytes at `offset`; false when the file ends before them, or when the
+    // read fails (the source keeps why, for its owner to tell: PeImage only sees that nothing
+    // came).
     virtual bool ReadAt(std::uint64_t offset, void* buffer, std::uint32_t size) = 0;
 };
 

@@ -1,4 +1,4 @@
-#include "platform/pe_image.h"
+#include "core/pe_image.h"
 
 #include <algorithm>
 #include <cstddef>

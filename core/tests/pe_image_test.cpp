@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/pe_image.h"
-#include "platform/tests/sample_image.h"
+#include "core/pe_image.h"
+#include "core/tests/sample_image.h"
 
 namespace orvandi {
 namespace {
