@@ -61,9 +61,20 @@ bool IsPackageName(System& system, const Text& name) {
 
 }  // namespace
 
+namespace {
+
+// A bad command line, and what is wrong with it.
+Switches Bad(std::u16string_view problem, const Text& word = Text()) {
+    Switches bad;
+    bad.mode = RunMode::kBadCommandLine;
+    bad.problem = Join({problem, word});
+    return bad;
+}
+
+}  // namespace
+
 Switches ParseCommandLine(System& system, const Text& arguments) {
     std::vector<Text> words = Words(arguments);
-    const Switches bad{RunMode::kBadCommandLine, {}, {}};
     bool anySwitch = false, help = false;
     for (Text& word : words) {
         if (word.empty() || (word[0] != u'/' && word[0] != u'-')) continue;
@@ -71,8 +82,11 @@ Switches ParseCommandLine(System& system, const Text& arguments) {
         word[0] = u'/';
         help = help || word == u"/?" || Upper(word) == u"/H";
     }
-    if (help) return Switches{RunMode::kHelp, {}, {}};
-    if (!anySwitch) return system.CanShowWindow() ? Switches() : bad;
+    if (help) return Switches{RunMode::kHelp, {}, {}, {}};
+    if (!anySwitch) {
+        return system.CanShowWindow() ? Switches()
+                                      : Bad(u"senza opzioni, dove nessuno può vedere la finestra");
+    }
     Switches switches;
     bool install = false, uninstall = false, check = false, log = false, package = false;
     for (const Text& word : words) {
@@ -83,17 +97,23 @@ Switches ParseCommandLine(System& system, const Text& arguments) {
                      : upper.compare(0, 5, u"/LOG=") == 0     ? &log
                      : upper.compare(0, 9, u"/PACKAGE=") == 0 ? &package
                                                               : nullptr;
-        if (seen == nullptr || *seen) return bad;
+        if (seen == nullptr) return Bad(u"parola sconosciuta: ", word);
+        if (*seen) return Bad(u"opzione ripetuta: ", word);
         *seen = true;
         if (seen == &log) switches.logPath = word.substr(5);
         if (seen == &package) switches.package = word.substr(9);
     }
     // A check reads one package's record and nothing else: it needs the package, and cannot be
     // an install or an uninstall as well.
-    if (check == (install || uninstall) || (check && !package) ||
-        (log && switches.logPath.empty()) ||
-        (package && !IsPackageName(system, switches.package))) {
-        return bad;
+    if (check && (install || uninstall)) return Bad(u"/CHECK non va con /S né con /U");
+    if (!check && !install && !uninstall) return Bad(u"manca /S, /U o /CHECK");
+    if (check && !package) return Bad(u"/CHECK vuole /PACKAGE=nome");
+    if (log && switches.logPath.empty()) return Bad(u"/LOG= senza percorso");
+    if (package && !IsPackageName(system, switches.package)) {
+        return Bad(
+            u"nome di pacchetto non valido (da 1 a 64 lettere, cifre, spazi e .-_, "
+            u"senza spazi in testa o in coda): ",
+            switches.package);
     }
     switches.mode = check ? RunMode::kCheck : uninstall ? RunMode::kUninstall : RunMode::kInstall;
     return switches;

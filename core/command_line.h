@@ -14,6 +14,7 @@ struct Switches {
     RunMode mode = RunMode::kWindow;
     Text logPath;  // empty: no log
     Text package;  // empty: the unnamed package
+    Text problem;  // kBadCommandLine: what is wrong with it, in a line
 };
 
 // Any word starting with "/" or "-" makes the run unattended; it then takes exactly /S (install),

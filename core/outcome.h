@@ -100,6 +100,7 @@ struct RunOutcome {
     Text package, arguments, version;
     Text applicationFolder, systemFolder;
     Text logPath;  // as expanded; empty: no log
+    Text problem;  // kBadCommandLine: what is wrong with it
     LocalTime started;
     RunEnd end = RunEnd::kTotals;
     std::optional<Failure> failure;  // kLogRefused, kUnexpected

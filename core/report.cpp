@@ -165,48 +165,6 @@ Text Seconds(std::uint64_t milliseconds) {
                  Decimal(static_cast<std::int64_t>(tenths % 10)), u" s"});
 }
 
-Text EndText(const RunOutcome& run) {
-    switch (run.end) {
-        case RunEnd::kBadCommandLine:
-            return Join(
-                {u"Riga di comando non valida, o senza opzioni dove nessuno può vedere la "
-                 u"finestra: nulla è stato fatto (",
-                 run.arguments, u")"});
-        case RunEnd::kLogRefused:
-            return Join({u"Il registro ", run.logPath, u" non si può usare (",
-                         Explain(*run.failure), u"): nulla è stato fatto"});
-        case RunEnd::kAnotherRun:
-            return u"Un'altra installazione di Orvandi è in corso";
-        case RunEnd::kRefused:
-            return u"Orvandi /S e /U vanno avviati da un amministratore o da SYSTEM: nulla è stato "
-                   u"fatto";
-        case RunEnd::kNothingToInstall:
-            return Join({u"Nessun file .ocx in ", run.applicationFolder, u"\\OCX"});
-        case RunEnd::kTooMany:
-            return u"Più di 32767 file .ocx nella cartella OCX: nessuno installato";
-        case RunEnd::kNothingToUninstall:
-            return Join({u"Nulla da disinstallare: il pacchetto ", run.package,
-                         u" non ha installato controlli su questo PC"});
-        case RunEnd::kStopped:
-            return u"Interrotto: nessun altro regsvr32 può partire accanto a uno che non termina";
-        case RunEnd::kUnexpected:
-            return run.failure ? Join({u"Errore imprevisto (", Explain(*run.failure), u")"})
-                               : Text(u"Errore imprevisto");
-        case RunEnd::kTotals:
-            break;
-    }
-    int failed = 0, atRestart = 0;
-    for (const ControlOutcome& control : run.controls) {
-        failed += control.Failed();
-        atRestart += control.AtRestart();
-    }
-    const int total = static_cast<int>(run.controls.size());
-    Text totals = Join({u"Totale ", Decimal(total), u", riusciti ", Decimal(total - failed),
-                        u", non riusciti ", Decimal(failed)});
-    if (atRestart > 0) totals += Join({u", da completare al riavvio ", Decimal(atRestart)});
-    return totals;
-}
-
 // What an event's one string may hold: 31,839 characters.
 constexpr std::size_t kEventLimit = 31839;
 
@@ -242,6 +200,46 @@ Text ControlLine(const ControlOutcome& control) {
                       Explain(*control.failure), u")"});
     }
     return Join({line, u"; durata ", Seconds(control.milliseconds)});
+}
+
+Text EndText(const RunOutcome& run) {
+    switch (run.end) {
+        case RunEnd::kBadCommandLine:
+            return Join({u"Riga di comando non valida, ", run.problem, u": nulla è stato fatto (",
+                         run.arguments, u")"});
+        case RunEnd::kLogRefused:
+            return Join({u"Il registro ", run.logPath, u" non si può usare (",
+                         Explain(*run.failure), u"): nulla è stato fatto"});
+        case RunEnd::kAnotherRun:
+            return u"Un'altra installazione di Orvandi è in corso";
+        case RunEnd::kRefused:
+            return u"Orvandi /S e /U vanno avviati da un amministratore o da SYSTEM: nulla è stato "
+                   u"fatto";
+        case RunEnd::kNothingToInstall:
+            return Join({u"Nessun file .ocx in ", run.applicationFolder, u"\\OCX"});
+        case RunEnd::kTooMany:
+            return u"Più di 32767 file .ocx nella cartella OCX: nessuno installato";
+        case RunEnd::kNothingToUninstall:
+            return Join({u"Nulla da disinstallare: il pacchetto ", run.package,
+                         u" non ha installato controlli su questo PC"});
+        case RunEnd::kStopped:
+            return u"Interrotto: nessun altro regsvr32 può partire accanto a uno che non termina";
+        case RunEnd::kUnexpected:
+            return run.failure ? Join({u"Errore imprevisto (", Explain(*run.failure), u")"})
+                               : Text(u"Errore imprevisto");
+        case RunEnd::kTotals:
+            break;
+    }
+    int failed = 0, atRestart = 0;
+    for (const ControlOutcome& control : run.controls) {
+        failed += control.Failed();
+        atRestart += control.AtRestart();
+    }
+    const int total = static_cast<int>(run.controls.size());
+    Text totals = Join({u"Totale ", Decimal(total), u", riusciti ", Decimal(total - failed),
+                        u", non riusciti ", Decimal(failed)});
+    if (atRestart > 0) totals += Join({u", da completare al riavvio ", Decimal(atRestart)});
+    return totals;
 }
 
 Text LastLine(const RunOutcome& run) {

@@ -18,7 +18,9 @@ Text Explain(const Failure& failure);
 Text FirstLine(const RunOutcome& run);
 // What happened to one control, and how long it took.
 Text ControlLine(const ControlOutcome& control);
-// Why the run ended (its totals when every control was visited), how long it took, its exit code.
+// Why the run ended (its totals when every control was visited); with how long it took and its
+// exit code, the last line.
+Text EndText(const RunOutcome& run);
 Text LastLine(const RunOutcome& run);
 // The run's Application event: the package and the mode with the last line, a line for each
 // control that failed, and the log's path; cut to what an event's string may hold.

@@ -245,10 +245,15 @@ int RunUnattended(Ports& ports, const Switches& switches, const Text& arguments,
     if (switches.mode == RunMode::kHelp || switches.mode == RunMode::kBadCommandLine) {
         const int code =
             switches.mode == RunMode::kHelp ? ShowHelp(ports.system) : kExitBadCommandLine;
-        if (code == kExitBadCommandLine) {
-            run.end = RunEnd::kBadCommandLine;
-            Report(ports, run, log);
-        }
+        if (code != kExitBadCommandLine) return code;
+        // What is wrong, where whoever started it reads (as the help is written), and in the
+        // event.
+        run.end = RunEnd::kBadCommandLine;
+        run.problem = switches.mode == RunMode::kHelp
+                          ? Text(u"nessuna console né finestra per la guida")
+                          : switches.problem;
+        ports.system.WriteOutput(Join({EndText(run), kCrLf}));
+        Report(ports, run, log);
         return code;
     }
     ports.log.CatchFatal(u"Errore imprevisto (eccezione 0x",

@@ -65,6 +65,29 @@ TEST(ParseCommandLine, KnowsExactlyItsSwitches) {
     }
 }
 
+// A bad command line says what is wrong with it.
+TEST(ParseCommandLine, SaysWhatIsWrong) {
+    const std::pair<Text, Text> rows[] = {
+        {u"/S /Q", u"parola sconosciuta: /Q"},
+        {u"/S -s", u"opzione ripetuta: /s"},
+        {u"/LOG=x", u"manca /S, /U o /CHECK"},
+        {u"/CHECK /U /PACKAGE=P", u"/CHECK non va con /S né con /U"},
+        {u"/CHECK", u"/CHECK vuole /PACKAGE=nome"},
+        {u"/S /LOG=", u"/LOG= senza percorso"},
+        {u"/S \"/PACKAGE=a \"",
+         u"nome di pacchetto non valido (da 1 a 64 lettere, cifre, spazi e .-_, "
+         u"senza spazi in testa o in coda): a "},
+    };
+    for (const auto& [arguments, problem] : rows) {
+        FakePorts fake;
+        EXPECT_EQ(ParseCommandLine(fake.system, arguments).problem, problem) << Narrow(arguments);
+    }
+    FakePorts hidden;
+    hidden.system.visible = false;
+    EXPECT_EQ(ParseCommandLine(hidden.system, u"x").problem,
+              u"senza opzioni, dove nessuno può vedere la finestra");
+}
+
 // A deployment system may hand the log's path over with its variables unexpanded.
 TEST(ExpandVariables, ReplacesSetVariablesAndKeepsTheRest) {
     FakePorts fake;

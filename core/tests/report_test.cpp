@@ -148,6 +148,7 @@ RunOutcome Ended(RunEnd end, std::vector<ControlOutcome> controls = {}) {
     run.applicationFolder = u"C:\\App";
     run.logPath = u"C:\\W\\Logs\\Orvandi.log";
     run.failure = Failure{5, u"Negato"};
+    run.problem = u"parola sconosciuta: /X";
     run.controls = std::move(controls);
     run.milliseconds = 15240;
     return run;
@@ -164,7 +165,7 @@ TEST(LastLine, WhyHowLongAndTheExitCode) {
         {Ended(RunEnd::kTotals, {ok, atRestart}), u"Totale 2, riusciti 2, non riusciti 0, da completare al riavvio 1; durata 15,2 s; codice di uscita 3010"},
         {Ended(RunEnd::kTotals, {ok, failed, atRestart}), u"Totale 3, riusciti 2, non riusciti 1, da completare al riavvio 1; durata 15,2 s; codice di uscita 1603"},
         {Ended(RunEnd::kTotals, {ok}), u"Totale 1, riusciti 1, non riusciti 0; durata 15,2 s; codice di uscita 0"},
-        {Ended(RunEnd::kBadCommandLine), u"Riga di comando non valida, o senza opzioni dove nessuno può vedere la finestra: nulla è stato fatto (/S /X); durata 15,2 s; codice di uscita 87"},
+        {Ended(RunEnd::kBadCommandLine), u"Riga di comando non valida, parola sconosciuta: /X: nulla è stato fatto (/S /X); durata 15,2 s; codice di uscita 87"},
         {Ended(RunEnd::kLogRefused), u"Il registro C:\\W\\Logs\\Orvandi.log non si può usare (errore 5: Negato): nulla è stato fatto; durata 15,2 s; codice di uscita 1622"},
         {Ended(RunEnd::kAnotherRun), u"Un'altra installazione di Orvandi è in corso; durata 15,2 s; codice di uscita 1618"},
         {Ended(RunEnd::kRefused), u"Orvandi /S e /U vanno avviati da un amministratore o da SYSTEM: nulla è stato fatto; durata 15,2 s; codice di uscita 1603"},

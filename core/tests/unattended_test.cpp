@@ -20,7 +20,7 @@ struct Pc : FakePorts {
         files.facts[u"C:\\App\\Orvandi.exe"] = {false, 1, {}, false};
     }
     int Run(RunMode mode, const Text& package = u"P", const Text& log = u"%windir%\\x.log") {
-        return RunUnattended(ports, {mode, log, package}, u"ARGS", u"1.00");
+        return RunUnattended(ports, {mode, log, package, {}}, u"ARGS", u"1.00");
     }
     // The log's lines, each checked for its time stamp.
     std::vector<Text> Lines() {
@@ -123,7 +123,8 @@ TEST(RunUnattended, RunsThatEndBeforeAnyControl) {
         bool output = false, box = false;
     } rows[] = {
         // clang-format off
-        {"a bad command line", RunMode::kBadCommandLine, 87, [](Pc&) {}, false, true},
+        {"a bad command line: what is wrong, on the output", RunMode::kBadCommandLine, 87,
+         [](Pc& pc) { pc.system.output = true; }, false, true},
         {"the help on the output", RunMode::kHelp, 0, [](Pc& pc) { pc.system.output = true; }, false, false, false, true},
         {"the help in a box", RunMode::kHelp, 0, [](Pc&) {}, false, false, false, false, true},
         {"the help where nobody can see it", RunMode::kHelp, 87, [](Pc& pc) { pc.system.visible = false; }, false, true},
@@ -152,6 +153,8 @@ TEST(RunUnattended, RunsThatEndBeforeAnyControl) {
         }
         EXPECT_FALSE(Has(pc.journal.calls, u"Run regsvr32"));
         EXPECT_EQ(Has(pc.system.written, u"1618  un'altra installazione"), row.output);
+        EXPECT_EQ(Has(pc.system.written, u"Riga di comando non valida"),
+                  row.mode == RunMode::kBadCommandLine);
         EXPECT_EQ(Has(pc.journal.calls, u"Message Orvandi installa"), row.box);
         EXPECT_EQ(pc.Value(u"LastRun").has_value(), row.lastRun);
     }
