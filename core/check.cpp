@@ -11,28 +11,21 @@ Status CheckControl(Ports& ports, const Text& package, const Text& name, const T
     const Result<std::optional<ControlRecord>> record = ReadRecord(ports.registry, package, name);
     if (!record) return record.failure();
     const Text copy = Join({systemFolder, u"\\", name});
-    const std::optional<std::uint64_t> recorded =
-        *record ? ParseVersion((*record)->version) : std::nullopt;
-    if (!recorded) {  // a value that is no text, or text that is no version
-        differences.push_back({Difference::kUnreadableVersion,
-                               name,
-                               {},
-                               *record ? (*record)->version : Text(),
-                               {},
-                               {}});
+    const Text version = *record ? (*record)->version : Text();
+    const std::optional<std::uint64_t> recorded = ParseVersion(version);
+    // A value that is no text, or text that is no version; 0.0.0.0: a control without a version.
+    const std::uint64_t least = recorded.value_or(0);
+    if (!*record || !recorded) {
+        differences.push_back({Difference::kUnreadableVersion, name, {}, version, {}, {}});
     }
     const Result<std::optional<std::uint64_t>> found = ports.files.ReadVersion(copy);
     if (!found) {
         differences.push_back({Difference::kNoCopy, name, {}, {}, {}, found.failure()});
         return Status();
     }
-    if (recorded && *recorded != 0 && found->value_or(0) < *recorded) {
-        differences.push_back({Difference::kOlder,
-                               name,
-                               {},
-                               (*record)->version,
-                               *found ? VersionText(**found) : Text(),
-                               {}});
+    if (found->value_or(0) < least) {
+        differences.push_back(
+            {Difference::kOlder, name, {}, version, *found ? VersionText(**found) : Text(), {}});
     }
     if (!*record || !(*record)->classes) return Status();
     const std::optional<std::vector<Text>> classes = TextsOf(*(*record)->classes);
