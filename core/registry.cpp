@@ -37,6 +37,8 @@ std::optional<Text> TextOf(const StoredValue& value) {
 StoredValue TextsValue(const std::vector<Text>& texts) {
     StoredValue value{kValueTexts, {}};
     for (const Text& text : texts) Append(value, text);
+    // An empty list is written as the registry editor writes it: an empty text, then the end.
+    if (texts.empty()) value.data.insert(value.data.end(), {0, 0});
     value.data.insert(value.data.end(), {0, 0});
     return value;
 }

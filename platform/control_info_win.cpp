@@ -1,6 +1,6 @@
-// What a control carries besides its code: the type library that describes its classes, read
-// without registering anything, and whether Windows finds the side-by-side assemblies its
-// manifest names.
+// What a control carries besides its code, read without loading or registering anything: the
+// DLLs it needs, the type library that describes its classes, and whether Windows finds the
+// side-by-side assemblies its manifest names.
 #include <windows.h>
 
 #include <oaidl.h>
@@ -36,16 +36,32 @@ struct Released {
 
 }  // namespace
 
+// Read through a handle, never loaded: the control is not run to learn what it needs.
+Dependencies Win32Files::ReadDependencies(const Text& path) {
+    Dependencies needs;
+    const FileHandle file = OpenToRead(path);
+    if (!file) return needs;
+    HandleBytes bytes(file.get());
+    PeImage image(bytes);
+    needs.imports = image.ImportedDlls();
+    needs.delayed = image.DelayLoadedDlls();
+    // A DLL's own manifest is its resource 2 (ISOLATIONAWARE_MANIFEST_RESOURCE_ID), in UTF-8.
+    if (const std::optional<Bytes> manifest = image.Resource(24, 2)) {
+        const int size = static_cast<int>(manifest->size());
+        needs.manifest.resize(MultiByteToWideChar(CP_UTF8, 0, manifest->data(), size, nullptr, 0));
+        MultiByteToWideChar(CP_UTF8, 0, manifest->data(), size, Wide(needs.manifest),
+                            static_cast<int>(needs.manifest.size()));
+    }
+    return needs;
+}
+
 // oleaut32 is loaded when the first control has registered, not at the program's start: the
 // window never needs it. It stays loaded: it keeps type libraries it has read.
-std::optional<TypeLibrary> Win32Platform::ReadTypeLibrary(const Text& path) {
+std::optional<TypeLibrary> Win32Files::ReadTypeLibrary(const Text& path) {
     const HMODULE oleaut32 = LoadLibraryExW(L"oleaut32.dll", nullptr, 0);  // a KnownDLL
-    using Load = HRESULT(WINAPI*)(LPCOLESTR, REGKIND, ITypeLib**);
-    using FreeString = void(WINAPI*)(BSTR);
-    const auto load = reinterpret_cast<Load>(
-        reinterpret_cast<void*>(oleaut32 ? GetProcAddress(oleaut32, "LoadTypeLibEx") : nullptr));
-    const auto freeString = reinterpret_cast<FreeString>(
-        reinterpret_cast<void*>(oleaut32 ? GetProcAddress(oleaut32, "SysFreeString") : nullptr));
+    const auto load =
+        Function<HRESULT(WINAPI*)(LPCOLESTR, REGKIND, ITypeLib**)>(oleaut32, "LoadTypeLibEx");
+    const auto freeString = Function<void(WINAPI*)(BSTR)>(oleaut32, "SysFreeString");
     Released<ITypeLib> library;
     TLIBATTR* attributes = nullptr;
     if (!load || !freeString || FAILED(load(Wide(path), REGKIND_NONE, &library.object)) ||
@@ -72,7 +88,7 @@ std::optional<TypeLibrary> Win32Platform::ReadTypeLibrary(const Text& path) {
         if (SUCCEEDED(library.object->GetDocumentation(static_cast<INT>(index), &name, nullptr,
                                                        nullptr, nullptr)) &&
             name != nullptr) {
-            read.classes.back().name = FromWide(name, wcslen(name));
+            read.classes.back().name = FromWide(name);
             freeString(name);
         }
     }
@@ -83,24 +99,21 @@ std::optional<TypeLibrary> Win32Platform::ReadTypeLibrary(const Text& path) {
 // it (error 14001) when it does not find the assembly, as it fails to load a control that needs
 // it. The manifest is a temporary file in the system folder, which only administrators can
 // write; the identity holds nothing but names, numbers and quotes.
-bool Win32Platform::FindsAssembly(const Text& identity) {
+bool Win32Files::FindsAssembly(const Text& identity) {
     const Text manifest = Join(
         {u"<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?><assembly "
          u"xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\"><assemblyIdentity "
          u"type=\"win32\" name=\"Orvandi.Check\" version=\"1.0.0.0\" "
          u"processorArchitecture=\"x86\"/><dependency><dependentAssembly><assemblyIdentity",
          identity, u"/></dependentAssembly></dependency></assembly>"});
-    Text path;
-    try {
-        path = WriteTemporary(SystemPath(GetSystemDirectoryW), manifest);
-    } catch (const Failure&) {
-        return false;
-    }
+    const Result<Text> system = SystemPath(GetSystemDirectoryW);
+    const Result<Text> path = system ? WriteTemporary(*system, manifest) : system;
+    if (!path) return false;
     ACTCTXW context{};
     context.cbSize = sizeof context;
-    context.lpSource = Wide(path);
+    context.lpSource = Wide(*path);
     const HANDLE created = CreateActCtxW(&context);
-    DeleteFileW(Wide(path));
+    DeleteFileW(Wide(*path));
     if (created == INVALID_HANDLE_VALUE) return false;
     ReleaseActCtx(created);
     return true;

@@ -1,7 +1,7 @@
 // Owners of Win32 handles, in the manner of WIL's unique_any: each kind of handle has one small
 // non-copyable, movable type that releases it when the owner goes out of scope or is reset. This
-// is the only place that closes file, search, process, thread and registry handles and frees
-// modules.
+// is the only place that closes file, search, process, thread, registry and event log handles,
+// frees modules and memory from LocalAlloc.
 #pragma once
 
 #include <windows.h>
@@ -59,7 +59,8 @@ struct Find {
     static void Close(Value h) { ::FindClose(h); }
 };
 
-// Process and thread handles: null is empty (a process's pseudo handle is -1, a valid value).
+// Process, thread, event and job handles: null is empty (a process's pseudo handle is -1, a valid
+// value).
 struct Kernel {
     using Value = HANDLE;
     static Value Empty() { return nullptr; }
@@ -81,6 +82,23 @@ struct Key {
     static void Close(Value h) { ::RegCloseKey(h); }
 };
 
+// Memory that Windows allocated for the caller with LocalAlloc: security descriptors and SIDs
+// made from text, their texts, message texts.
+struct Local {
+    using Value = HLOCAL;
+    static Value Empty() { return nullptr; }
+    static bool Owns(Value h) { return h != nullptr; }
+    static void Close(Value h) { ::LocalFree(h); }
+};
+
+// A handle to an event source of the event log (RegisterEventSourceW).
+struct EventSource {
+    using Value = HANDLE;
+    static Value Empty() { return nullptr; }
+    static bool Owns(Value h) { return h != nullptr; }
+    static void Close(Value h) { ::DeregisterEventSource(h); }
+};
+
 struct Font {
     using Value = HFONT;
     static Value Empty() { return nullptr; }
@@ -100,9 +118,11 @@ struct Dc {
 
 using FileHandle = UniqueHandle<handle_traits::File>;
 using FindHandle = UniqueHandle<handle_traits::Find>;
-using KernelHandle = UniqueHandle<handle_traits::Kernel>;  // processes and threads
+using KernelHandle = UniqueHandle<handle_traits::Kernel>;  // processes, threads, events, jobs
 using Library = UniqueHandle<handle_traits::Library>;
 using KeyHandle = UniqueHandle<handle_traits::Key>;
+using LocalMemory = UniqueHandle<handle_traits::Local>;
+using EventSourceHandle = UniqueHandle<handle_traits::EventSource>;
 using Font = UniqueHandle<handle_traits::Font>;
 using MemoryDc = UniqueHandle<handle_traits::Dc>;
 

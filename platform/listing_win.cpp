@@ -38,7 +38,7 @@ bool Matches(const Text& wildcard, const Text& name) {
 
 }  // namespace
 
-Text Win32Platform::ListFirst(const Text& pattern, int attributes) {
+Result<Text> Win32Files::ListFirst(const Text& pattern, int attributes) {
     listing_.reset();
     listingPattern_ = pattern.substr(pattern.find_last_of(u"\\/:") + 1);  // npos + 1 == 0
     // Attribute value 0 admits plain files (read-only and archive ones too); the hidden, system
@@ -51,18 +51,18 @@ Text Win32Platform::ListFirst(const Text& pattern, int attributes) {
     return Admit(found);
 }
 
-Text Win32Platform::ListNext() {
+Result<Text> Win32Files::ListNext() {
     WIN32_FIND_DATAW found;
     if (!listing_) return Text();
     if (!FindNextFileW(listing_.get(), &found)) return EndListing();
     return Admit(found);
 }
 
-Text Win32Platform::Admit(WIN32_FIND_DATAW& found) {
+Result<Text> Win32Files::Admit(WIN32_FIND_DATAW& found) {
     for (;;) {
         // Windows also matches the pattern against 8.3 short names ("OLD~1.OCX" for
         // "Old.ocx_bak"): only the long name counts.
-        const Text name = FromWide(found.cFileName, wcslen(found.cFileName));
+        Text name = FromWide(found.cFileName);
         if (!(found.dwFileAttributes & listingExcluded_) && Matches(listingPattern_, name)) {
             return name;
         }
@@ -70,16 +70,16 @@ Text Win32Platform::Admit(WIN32_FIND_DATAW& found) {
     }
 }
 
-Text Win32Platform::EndListing() {
+Result<Text> Win32Files::EndListing() {
     const DWORD code = GetLastError();
     listing_.reset();
     if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ||
         code == ERROR_NO_MORE_FILES) {
         return Text();
     }
-    throw SystemFailure(code);
+    return SystemFailure(code);
 }
 
-void Win32Platform::ListClose() { listing_.reset(); }
+void Win32Files::ListClose() { listing_.reset(); }
 
 }  // namespace orvandi

@@ -20,12 +20,13 @@ struct Started {
 // Starts a program as Launch describes. The program named first comes from the system folder
 // only, with ".exe" added when it has no extension: never from this program's folder, the current
 // directory or PATH, where anyone might have put a regsvr32.exe of their own.
-Started Start(const Text& commandLine, int windowStyle, DWORD flags) {
+Result<Started> Start(const Text& commandLine, int windowStyle, DWORD flags) {
     Text name = commandLine.substr(0, commandLine.find(u' '));
-    if (name.find_first_of(u"\\/:") != Text::npos) throw SystemFailure(ERROR_FILE_NOT_FOUND);
+    if (name.find_first_of(u"\\/:") != Text::npos) return SystemFailure(ERROR_FILE_NOT_FOUND);
     if (name.find(u'.') == Text::npos) name += u".exe";
-    const Text systemFolder = SystemPath(GetSystemDirectoryW);
-    const Text program = Join({systemFolder, u"\\", name});
+    const Result<Text> systemFolder = SystemPath(GetSystemDirectoryW);
+    if (!systemFolder) return systemFolder.failure();
+    const Text program = Join({*systemFolder, u"\\", name});
     Text writable = commandLine;  // CreateProcessW may write to its command line
 
     STARTUPINFOW startup{};
@@ -34,8 +35,8 @@ Started Start(const Text& commandLine, int windowStyle, DWORD flags) {
     startup.wShowWindow = static_cast<WORD>(windowStyle);
     PROCESS_INFORMATION info{};
     if (!CreateProcessW(Wide(program), Wide(writable), nullptr, nullptr, FALSE, flags, nullptr,
-                        Wide(systemFolder), &startup, &info)) {
-        throw LastFailure();
+                        Wide(*systemFolder), &startup, &info)) {
+        return LastFailure();
     }
     Started started;
     started.process.reset(info.hProcess);
@@ -55,39 +56,39 @@ bool KillOnClose(HANDLE job, bool kill) {
 
 }  // namespace
 
-std::int32_t Win32Platform::Launch(const Text& commandLine, int windowStyle) {
-    return static_cast<std::int32_t>(Start(commandLine, windowStyle, 0).id);  // never waited for
+Result<std::int32_t> Win32Processes::Launch(const Text& commandLine, int windowStyle) {
+    const Result<Started> started = Start(commandLine, windowStyle, 0);  // never waited for
+    if (!started) return started.failure();
+    return static_cast<std::int32_t>(started->id);
 }
 
 // Started suspended, so that it runs only once it is where it was asked to be.
-Finished Win32Platform::RunAndWait(const Text& commandLine, std::uint32_t timeoutMs,
-                                   JobPlacement placement) {
+Result<Finished> Win32Processes::RunAndWait(const Text& commandLine, std::uint32_t timeoutMs,
+                                            JobPlacement placement) {
     const bool inJob = placement != JobPlacement::kAlone;
     const KernelHandle job(inJob ? CreateJobObjectW(nullptr, nullptr) : nullptr);
-    if (inJob && !(job && KillOnClose(job.get(), true))) throw LastFailure();
-    Started started;
-    try {
-        started =
-            Start(commandLine, SW_HIDE,
-                  CREATE_SUSPENDED |
-                      (placement == JobPlacement::kBreakaway ? CREATE_BREAKAWAY_FROM_JOB : 0));
-    } catch (const Failure& failure) {
+    if (inJob && !(job && KillOnClose(job.get(), true))) return LastFailure();
+    const Result<Started> started = Start(
+        commandLine, SW_HIDE,
+        CREATE_SUSPENDED | (placement == JobPlacement::kBreakaway ? CREATE_BREAKAWAY_FROM_JOB : 0));
+    if (!started) {
         // The job this program runs in lets nothing break away from it.
-        if (placement == JobPlacement::kBreakaway && failure.number == ERROR_ACCESS_DENIED) {
+        if (placement == JobPlacement::kBreakaway &&
+            started.failure().number == ERROR_ACCESS_DENIED) {
             return Finished{Ending::kNotPlaced, 0};
         }
-        throw;
+        return started.failure();
     }
-    const HANDLE process = started.process.get();
+    const HANDLE process = started->process.get();
     // Windows 7 refuses a second job to a process that is in one already.
     if (inJob && !AssignProcessToJobObject(job.get(), process)) {
         TerminateProcess(process, ERROR_PROCESS_ABORTED);  // before it ran at all
         return Finished{Ending::kNotPlaced, 0};
     }
-    if (ResumeThread(started.thread.get()) == static_cast<DWORD>(-1)) {
+    if (ResumeThread(started->thread.get()) == static_cast<DWORD>(-1)) {
         const Failure failure = LastFailure();
         TerminateProcess(process, ERROR_PROCESS_ABORTED);
-        throw failure;
+        return failure;
     }
     Finished finished;
     DWORD waited = WaitForSingleObject(process, timeoutMs);
@@ -104,7 +105,7 @@ Finished Win32Platform::RunAndWait(const Text& commandLine, std::uint32_t timeou
         }
     }
     DWORD code = 0;
-    if (waited != WAIT_OBJECT_0 || !GetExitCodeProcess(process, &code)) throw LastFailure();
+    if (waited != WAIT_OBJECT_0 || !GetExitCodeProcess(process, &code)) return LastFailure();
     finished.exitCode = code;
     if (inJob && finished.ending == Ending::kExited) KillOnClose(job.get(), false);
     return finished;

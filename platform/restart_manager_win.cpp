@@ -15,34 +15,25 @@ namespace orvandi {
 // rstrtmgr.dll is no KnownDLL: it is loaded by its full path in the system folder, and only when
 // a control is found in use, so that the program's start does not pay for it. Under Wine 10 it
 // is a stub: a session and a list that always names nobody.
-std::optional<std::vector<Holder>> Win32Platform::Holders(const Text& path) {
-    Text dll;
-    try {
-        dll = SystemPath(GetSystemDirectoryW) + u"\\rstrtmgr.dll";
-    } catch (const Failure&) {
-        return std::nullopt;
-    }
-    const Library manager(LoadLibraryExW(Wide(dll), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
-    const auto find = [&manager](const char* name) {
-        return manager ? reinterpret_cast<void*>(GetProcAddress(manager.get(), name)) : nullptr;
-    };
-    const auto start = reinterpret_cast<decltype(&RmStartSession)>(find("RmStartSession"));
-    const auto add = reinterpret_cast<decltype(&RmRegisterResources)>(find("RmRegisterResources"));
-    const auto list = reinterpret_cast<decltype(&RmGetList)>(find("RmGetList"));
-    const auto end = reinterpret_cast<decltype(&RmEndSession)>(find("RmEndSession"));
+std::optional<std::vector<Holder>> Win32Processes::Holders(const Text& path) {
+    const Result<Text> system = SystemPath(GetSystemDirectoryW);
+    if (!system) return std::nullopt;
+    const Library manager(LoadLibraryExW(Wide(Join({*system, u"\\rstrtmgr.dll"})), nullptr,
+                                         LOAD_WITH_ALTERED_SEARCH_PATH));
+    const auto start = Function<decltype(&RmStartSession)>(manager.get(), "RmStartSession");
+    const auto add = Function<decltype(&RmRegisterResources)>(manager.get(), "RmRegisterResources");
+    const auto list = Function<decltype(&RmGetList)>(manager.get(), "RmGetList");
+    const auto end = Function<decltype(&RmEndSession)>(manager.get(), "RmEndSession");
     DWORD session = 0;
     WCHAR key[CCH_RM_SESSION_KEY + 1] = L"";
     if (!start || !add || !list || !end || start(&session, 0, key) != ERROR_SUCCESS) {
         return std::nullopt;
     }
     // The Restart Manager knows files by their real paths (SysWOW64 where this program sees
-    // System32). It is asked how many hold the file, then who, again while that number grows.
-    Text real = path;
-    try {
-        real = RealPath(path);
-    } catch (const Failure&) {
-        // Asked by the path as it is: at worst nobody is named.
-    }
+    // System32); asked by the path as it is when that cannot be read, it names nobody at worst.
+    // It is asked how many hold the file, then who, again while that number grows.
+    const Result<Text> realPath = RealPath(path);
+    const Text& real = realPath ? *realPath : path;
     std::optional<std::vector<Holder>> holders;
     LPCWSTR files[] = {Wide(real)};
     std::vector<RM_PROCESS_INFO> found;
@@ -57,8 +48,7 @@ std::optional<std::vector<Holder>> Win32Platform::Holders(const Text& path) {
         } else if (status == ERROR_SUCCESS) {
             holders.emplace();
             for (UINT i = 0; i < count; ++i) {
-                holders->push_back({FromWide(found[i].strAppName, wcslen(found[i].strAppName)),
-                                    found[i].Process.dwProcessId});
+                holders->push_back({FromWide(found[i].strAppName), found[i].Process.dwProcessId});
             }
             break;
         }

@@ -1,10 +1,25 @@
-#include "ui/system_dlls.h"
+// The program runs as administrator, often from a download or shared folder. Windows looks for a
+// DLL that is not one of its KnownDLLs in the program's own folder first, and the window alone
+// makes it load several (uxtheme, dwmapi, version, ...): anyone who can drop a file beside
+// Orvandi.exe could run code as administrator. So every DLL loaded by name comes from the system
+// folder only.
+#include "platform/system_dlls_win.h"
 
 #include <windows.h>
 
 #include <initializer_list>
 
+#include "platform/helpers_win.h"
+
 namespace orvandi {
+
+bool LoadDllsFromTheSystemFolderOnly() {
+    // Windows 7 has SetDefaultDllDirectories only with its 2011 loader update (KB2533623).
+    const auto setDirectories = Function<BOOL(WINAPI*)(DWORD)>(GetModuleHandleW(L"kernel32.dll"),
+                                                               "SetDefaultDllDirectories");
+    if (setDirectories != nullptr) return setDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    return PreloadSystemDlls();
+}
 
 // Without SetDefaultDllDirectories the program's own folder stays first in the search for a DLL
 // loaded by name, and nothing takes it out. So the current folder is taken out, and the DLLs the

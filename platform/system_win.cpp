@@ -1,9 +1,8 @@
-// The Win32 platform's plain services: error texts, the environment, the program's folder, the
-// clock, whether a window can be seen, the console, letters and names as Windows compares them,
-// and the window's message box and pointer.
+// The Win32 system's plain services: error texts, the environment, the program's file and folder,
+// whether a window can be seen, the console, letters and names as Windows compares them, and the
+// window's message box and pointer.
 #include <windows.h>
 
-#include <memory>
 #include <vector>
 
 #include "platform/helpers_win.h"
@@ -16,7 +15,7 @@ Text SystemMessage(DWORD code) {
     const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
         nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    const std::unique_ptr<wchar_t, HLOCAL(WINAPI*)(HLOCAL)> owner(buffer, LocalFree);
+    const LocalMemory owner(buffer);
     Text text = length ? FromWide(buffer, length) : Text();
     while (!text.empty() && (text.back() == u'\r' || text.back() == u'\n')) text.pop_back();
     return text.empty() ? Text(u"Unknown error") : text;
@@ -28,20 +27,20 @@ Failure SystemFailure(DWORD code) {
 
 Failure LastFailure() { return SystemFailure(GetLastError()); }
 
-Text SystemPath(UINT(WINAPI* get)(LPWSTR, UINT)) {
+Result<Text> SystemPath(UINT(WINAPI* get)(LPWSTR, UINT)) {
     Text folder = Grow([get](wchar_t* buffer, DWORD size) { return get(buffer, size); });
-    if (folder.empty()) throw LastFailure();
+    if (folder.empty()) return LastFailure();
     return folder;
 }
 
-Text Environment(const Text& name) {
+Result<Text> Environment(const Text& name) {
     SetLastError(ERROR_SUCCESS);  // a variable set to the empty text answers 0 and no error
     Text value = Grow([&name](wchar_t* buffer, DWORD size) {
         return GetEnvironmentVariableW(Wide(name), buffer, size);
     });
     const DWORD code = GetLastError();
     if (value.empty() && code != ERROR_SUCCESS && code != ERROR_ENVVAR_NOT_FOUND) {
-        throw SystemFailure(code);
+        return SystemFailure(code);
     }
     return value;
 }
@@ -51,29 +50,29 @@ bool IsFile(const Text& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-Text Win32Platform::ApplicationFolder() {
-    const Text path = Grow([](wchar_t* buffer, DWORD size) {
+Result<Text> Win32System::ProgramFile() {
+    Text path = Grow([](wchar_t* buffer, DWORD size) {
         return GetModuleFileNameW(nullptr, buffer, size);  // answers `size` when cut short
     });
-    if (path.empty()) throw LastFailure();
-    return path.substr(0, path.find_last_of(u"\\/"));
+    if (path.empty()) return LastFailure();
+    return path;
 }
 
-Text Win32Platform::GetEnvironment(const Text& name) { return Environment(name); }
+Result<Text> Win32System::ApplicationFolder() {
+    Result<Text> path = ProgramFile();
+    if (path) path->erase(path->find_last_of(u"\\/"));
+    return path;
+}
 
-Text Win32Platform::ErrorText(std::int32_t number) {
+Result<Text> Win32System::GetEnvironment(const Text& name) { return Environment(name); }
+
+Text Win32System::ErrorText(std::int32_t number) {
     return SystemMessage(static_cast<DWORD>(number));
-}
-
-LocalTime Win32Platform::Now() {
-    SYSTEMTIME t;
-    GetLocalTime(&t);
-    return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
 }
 
 // Nobody sees a window in session 0, where services and deployment systems run, nor on a window
 // station other than the interactive one (a scheduled task's, a service's own).
-bool Win32Platform::CanShowWindow() {
+bool Win32System::CanShowWindow() {
     DWORD session = 0;
     USEROBJECTFLAGS flags{};
     return ProcessIdToSessionId(GetCurrentProcessId(), &session) && session != 0 &&
@@ -84,7 +83,7 @@ bool Win32Platform::CanShowWindow() {
 
 // A program of the Windows subsystem has no console of its own: cmd hands it a file or a pipe
 // when its output is redirected, and otherwise it may write to the console it was started from.
-bool Win32Platform::WriteOutput(const Text& text) {
+bool Win32System::WriteOutput(const Text& text) {
     const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     const DWORD kind = out != nullptr && out != INVALID_HANDLE_VALUE ? GetFileType(out) : 0;
     DWORD written = 0;
@@ -103,26 +102,29 @@ bool Win32Platform::WriteOutput(const Text& text) {
 // What Windows classes as alphabetic, in every script it knows. A character outside the Basic
 // Multilingual Plane comes as two halves of a surrogate pair, neither of them a letter: a package
 // name cannot hold one.
-bool Win32Platform::IsLetter(char16_t c) {
+bool Win32System::IsLetter(char16_t c) {
     WORD type = 0;
     const wchar_t letter = c;
     return GetStringTypeW(CT_CTYPE1, &letter, 1, &type) && (type & C1_ALPHA);
 }
 
-// Ordinal, ignoring case as NTFS and the registry do (not as a language would sort names).
-bool Win32Platform::SameName(const Text& a, const Text& b) {
+bool SameWindowsName(const Text& a, const Text& b) {
     return CompareStringOrdinal(Wide(a), static_cast<int>(a.size()), Wide(b),
                                 static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }
 
-void Win32Platform::ShowMessage(const Text& text) {
+bool Win32System::SameName(const Text& a, const Text& b) { return SameWindowsName(a, b); }
+
+Status Win32System::ShowMessage(const Text& text) {
     // Windows answers 0 on failure; Wine answers -1 (for an owner that is no window, say).
-    if (MessageBoxW(owner_, Wide(text), L"Orvandi", MB_OK) <= 0) throw LastFailure();
+    if (MessageBoxW(owner_, Wide(text), L"Orvandi", MB_OK) <= 0) return LastFailure();
+    return {};
 }
 
-void Win32Platform::SetPointer(int pointer) {
+Status Win32System::SetPointer(int pointer) {
     // At once: the window may process no message for a while.
     SetCursor(LoadCursorW(nullptr, pointer == kPointerHourglass ? IDC_WAIT : IDC_ARROW));
+    return {};
 }
 
 }  // namespace orvandi

@@ -1,7 +1,5 @@
 #include "ui/form1.h"
 
-#include <new>
-
 #include "core/registration.h"
 #include "core/scan.h"
 #include "ui/list_entries.h"
@@ -62,7 +60,8 @@ constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMI
 // WM_GETDPISCALEDSIZE (Windows 10 1703), which headers for Windows 7 leave out.
 constexpr UINT kGetDpiScaledSize = 0x02E4;
 
-const wchar_t* Wide(const Text& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
+// What a window's own call that does not fail on Windows answers should it fail all the same.
+const Failure kInternalError{51, u"Internal error"};
 
 Text WindowText(HWND hwnd) {
     Text text(static_cast<std::size_t>(GetWindowTextLengthW(hwnd)) + 1, u'\0');
@@ -81,10 +80,9 @@ Font CreateFormFont(int dpi, int weight, BYTE charset) {
 int Pixels(int twips, int dpi) { return MulDiv(twips, dpi, 1440); }
 
 // A function of user32 that older versions of Windows lack, or null.
-template <typename Function>
-Function FromUser32(const char* name) {
-    return reinterpret_cast<Function>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
+template <typename Pointer>
+Pointer FromUser32(const char* name) {
+    return Function<Pointer>(GetModuleHandleW(L"user32.dll"), name);
 }
 
 // The DPI of the monitor the window is on, where Windows has per-monitor DPI (10 and later);
@@ -138,7 +136,7 @@ LRESULT CALLBACK Form1::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
     if (message == WM_NCCREATE) {
         auto* form = static_cast<Form1*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
         form->hwnd_ = hwnd;
-        form->platform_.SetOwner(hwnd);
+        form->ports_.system.SetOwner(hwnd);
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
     }
     auto* form = reinterpret_cast<Form1*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
@@ -154,13 +152,13 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_CREATE:
             if (!CreateControls()) return -1;
-            Guarded(u"Form_Load", [this] { Form_Load(); });
+            Report(u"Form_Load", Form_Load());
             return 0;
         case WM_COMMAND:
             if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == IDC_COMMAND1) {
-                Guarded(u"Command1_Click", [this] { Command1_Click(); });
+                Report(u"Command1_Click", Command1_Click());
             } else if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == IDC_COMMAND2) {
-                Guarded(u"Command2_Click", [this] { Command2_Click(); });
+                Report(u"Command2_Click", Command2_Click());
             }
             return 0;
         case DM_GETDEFID:
@@ -222,46 +220,39 @@ void Form1::PlaceControls() {
     boldFont_ = std::move(bold);
 }
 
-template <typename Handler>
-void Form1::Guarded(const char16_t* procedure, Handler&& handler) {
-    // Nothing may unwind through the window procedure: whatever a handler leaves unhandled is
-    // reported in one message, and the window goes on as it is.
-    Failure failure;
-    try {
-        handler();
-        return;
-    } catch (const Failure& escaped) {
-        failure = escaped;
-    } catch (const std::bad_alloc&) {
-        failure = {7, u"Out of memory"};
-    } catch (...) {
-        failure = {51, u"Internal error"};
-    }
-    try {
-        platform_.SetPointer(kPointerArrow);
-        platform_.ShowMessage(FormatFailure(failure.number, failure.description, procedure));
-    } catch (...) {
-        // The message box itself failed: there is no other way to tell the user.
-    }
+// Whatever a handler leaves unhandled is reported in one message, and the window goes on as it is.
+void Form1::Report(const char16_t* procedure, const Status& handled) {
+    if (handled) return;
+    (void)ports_.system.SetPointer(kPointerArrow);
+    const Failure& failure = handled.failure();
+    // When the message box itself fails there is no other way to tell the user.
+    (void)ports_.system.ShowMessage(FormatFailure(failure.number, failure.description, procedure));
 }
 
 // Fills the window before it is first shown. The system folder is resolved before the list is
 // filled, so a folder with too many files for the list still opens with the right destination.
-void Form1::Form_Load() {
+Status Form1::Form_Load() {
     ListBoxEntries entries(list1_);
     entries.Clear();
-    SetWindowTextW(labelSysdir_, Wide(ResolveSystemFolder(platform_)));
-    ScanControlFiles(platform_, platform_.ApplicationFolder(), entries);
+    const Result<Text> systemFolder = ResolveSystemFolder(ports_.system);
+    if (!systemFolder) return systemFolder.failure();
+    if (!SetWindowTextW(labelSysdir_, Wide(*systemFolder))) return kInternalError;
+    const Result<Text> folder = ports_.system.ApplicationFolder();
+    if (!folder) return folder.failure();
+    return ScanControlFiles(ports_.files, *folder, entries);
 }
 
-void Form1::Command1_Click() {
+Status Form1::Command1_Click() {
     ListBoxEntries entries(list1_);
-    MarkAll(entries);
+    return MarkAll(entries);
 }
 
-void Form1::Command2_Click() {
+Status Form1::Command2_Click() {
     ListBoxEntries entries(list1_);
-    RunRegistration(platform_, entries, platform_.ApplicationFolder(), WindowText(labelSysdir_));
+    const Result<Text> folder = ports_.system.ApplicationFolder();
+    if (!folder) return folder.failure();
+    return RunRegistration(ports_.system, ports_.files, ports_.processes, entries, *folder,
+                           WindowText(labelSysdir_));
 }
 
 // The window moved to a monitor with another DPI (Windows suggests where it goes, at the size

@@ -10,7 +10,7 @@ namespace orvandi {
 
 class Form1 {
   public:
-    explicit Form1(Win32Platform& platform) : platform_(platform) {}
+    explicit Form1(Win32Ports& ports) : ports_(ports) {}
     Form1(const Form1&) = delete;
     Form1& operator=(const Form1&) = delete;
 
@@ -25,17 +25,16 @@ class Form1 {
 
     bool CreateControls();
     void PlaceControls();
-    // Runs an event handler; a failure that escapes it is reported here and goes no further.
-    template <typename Handler>
-    void Guarded(const char16_t* procedure, Handler&& handler);
+    // Reports a failure an event handler answered, in one message; it goes no further.
+    void Report(const char16_t* procedure, const Status& handled);
 
-    void Form_Load();
-    void Command1_Click();
-    void Command2_Click();
+    Status Form_Load();
+    Status Command1_Click();
+    Status Command2_Click();
     LRESULT Form_DefaultButton();
     void Form_DpiChanged(int dpi, const RECT& suggested);
 
-    Win32Platform& platform_;
+    Win32Ports& ports_;
     HWND hwnd_ = nullptr;
     HWND list1_ = nullptr;
     HWND labelSysdir_ = nullptr;

@@ -1,34 +1,45 @@
 #include "ui/list_entries.h"
 
-#include "core/failure.h"
-
 namespace orvandi {
 
-// A list box answers LB_ERR for a bad index and LB_ERRSPACE when it cannot grow; both become
-// Failures like any other.
-LRESULT ListBoxEntries::Send(UINT message, WPARAM wParam, LPARAM lParam) {
+// A list box answers LB_ERR for a bad index and LB_ERRSPACE when it cannot grow; both are
+// failures like any other, in the words the window has always used.
+Result<LRESULT> ListBoxEntries::Send(UINT message, WPARAM wParam, LPARAM lParam) {
     const LRESULT result = SendMessageW(list_, message, wParam, lParam);
-    if (result == LB_ERRSPACE) throw Failure{7, u"Out of memory"};
-    if (result == LB_ERR) throw Failure{9, u"Subscript out of range"};
+    if (result == LB_ERRSPACE) return Failure{7, u"Out of memory"};
+    if (result == LB_ERR) return Failure{9, u"Subscript out of range"};
     return result;
 }
 
-std::int16_t ListBoxEntries::count() { return static_cast<std::int16_t>(Send(LB_GETCOUNT, 0, 0)); }
+Result<std::int16_t> ListBoxEntries::count() {
+    const Result<LRESULT> count = Send(LB_GETCOUNT, 0, 0);
+    if (!count) return count.failure();
+    return static_cast<std::int16_t>(*count);
+}
 
-Text ListBoxEntries::name(std::int16_t index) {
-    Text text(static_cast<std::size_t>(Send(LB_GETTEXTLEN, index, 0)), u'\0');
+Result<Text> ListBoxEntries::name(std::int16_t index) {
+    const Result<LRESULT> length = Send(LB_GETTEXTLEN, index, 0);
+    if (!length) return length.failure();
     // The list box writes a terminating null after the text: size the buffer for it.
-    text.resize(text.size() + 1);
-    text.resize(Send(LB_GETTEXT, index, reinterpret_cast<LPARAM>(text.data())));
+    Text text(static_cast<std::size_t>(*length) + 1, u'\0');
+    const Result<LRESULT> got = Send(LB_GETTEXT, index, reinterpret_cast<LPARAM>(text.data()));
+    if (!got) return got.failure();
+    text.resize(static_cast<std::size_t>(*got));
     return text;
 }
 
-bool ListBoxEntries::marked(std::int16_t index) { return Send(LB_GETSEL, index, 0) > 0; }
+Result<bool> ListBoxEntries::marked(std::int16_t index) {
+    const Result<LRESULT> selected = Send(LB_GETSEL, index, 0);
+    if (!selected) return selected.failure();
+    return *selected > 0;
+}
 
-void ListBoxEntries::SetMarked(std::int16_t index, bool marked) { Send(LB_SETSEL, marked, index); }
+Status ListBoxEntries::SetMarked(std::int16_t index, bool marked) {
+    return Send(LB_SETSEL, marked, index).status();
+}
 
-void ListBoxEntries::Append(const Text& name) {
-    Send(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+Status ListBoxEntries::Append(const Text& name) {
+    return Send(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str())).status();
 }
 
 void ListBoxEntries::Clear() { SendMessageW(list_, LB_RESETCONTENT, 0, 0); }

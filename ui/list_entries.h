@@ -12,15 +12,15 @@ class ListBoxEntries : public EntryList {
   public:
     explicit ListBoxEntries(HWND listBox) : list_(listBox) {}
 
-    std::int16_t count() override;
-    Text name(std::int16_t index) override;
-    bool marked(std::int16_t index) override;
-    void SetMarked(std::int16_t index, bool marked) override;
-    void Append(const Text& name) override;
+    Result<std::int16_t> count() override;
+    Result<Text> name(std::int16_t index) override;
+    Result<bool> marked(std::int16_t index) override;
+    Status SetMarked(std::int16_t index, bool marked) override;
+    Status Append(const Text& name) override;
     void Clear() override;
 
   private:
-    LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam);
+    Result<LRESULT> Send(UINT message, WPARAM wParam, LPARAM lParam);
     HWND list_;
 };
 

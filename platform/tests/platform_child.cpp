@@ -1,9 +1,11 @@
 // Started by the platform's tests for what a test cannot do to its own process: opens the log
-// named first, catches faults as an unattended run does, with a handler that writes what the
-// fault was and answers 1603, then does as its second argument says: faults ("in-page",
-// "terminate", "abort"); writes the error modes that keep Windows' boxes away ("modes"); or, in a
-// job that lets nothing break away, runs a program broken away from it, then again once the job
-// allows it ("breakaway").
+// named first, catches faults as an unattended run does (its last line, then 1603), then does as
+// its second argument says: faults ("in-page", "terminate", "abort", "stack-overflow"; "allocator"
+// faults with an operator new that faults too from then on, as after heap damage; "rotated" once
+// its log was moved aside for a new one); writes the
+// error modes that keep Windows' boxes away ("modes"); claims the run's mark and writes what it
+// got ("claim"); or, in a job that lets nothing break away, runs a program broken away from it,
+// then again once the job allows it ("breakaway").
 #include <windows.h>
 
 #include <cstdlib>
@@ -12,21 +14,50 @@
 
 #include "platform/platform_win.h"
 
+namespace {
+
+volatile bool g_heapDamaged = false;
+
+int Recurse(volatile int depth) {
+    volatile char frame[256];
+    frame[0] = static_cast<char>(depth);
+    return depth == -1 ? 0 : Recurse(depth + 1) + frame[0];
+}
+
+orvandi::Text Line(const std::wstring& text) {
+    return orvandi::Text(text.begin(), text.end()) + u"\n";
+}
+
+}  // namespace
+
+void* operator new(std::size_t size) {
+    if (g_heapDamaged) *static_cast<volatile int*>(nullptr) = 0;
+    return std::malloc(size);
+}
+void operator delete(void* memory) noexcept { std::free(memory); }
+void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
+
 int wmain(int, wchar_t** argv) {
-    orvandi::Win32Platform platform;
-    platform.OpenLog(reinterpret_cast<const char16_t*>(argv[1]));
-    platform.CatchFatal([](orvandi::UnattendedPlatform& run, const orvandi::Text& what) {
-        run.WriteLog(what + u"\n");
-        return 1603;
-    });
+    orvandi::Win32Ports run;
+    (void)run.log.Open(reinterpret_cast<const char16_t*>(argv[1]));
+    run.log.CatchFatal(u"Errore imprevisto (eccezione 0x", u"); codice di uscita 1603", 1603);
     const std::wstring task = argv[2];
     if (task == L"in-page") RaiseException(EXCEPTION_IN_PAGE_ERROR, 0, 0, nullptr);
     if (task == L"terminate") std::terminate();
     if (task == L"abort") std::abort();
+    if (task == L"stack-overflow") return Recurse(0);
+    if (task == L"rotated") run.log.Rotate(0);
+    if (task == L"allocator" || task == L"rotated") {
+        g_heapDamaged = task == L"allocator";
+        *static_cast<volatile int*>(nullptr) = 0;
+    }
     if (task == L"modes") {
-        const std::wstring modes = std::to_wstring(GetErrorMode()) + L" " +
-                                   std::to_wstring(_set_error_mode(_REPORT_ERRMODE));
-        platform.WriteLog(reinterpret_cast<const char16_t*>(modes.c_str()));
+        (void)run.log.Write(Line(std::to_wstring(GetErrorMode()) + L" " +
+                                 std::to_wstring(_set_error_mode(_REPORT_ERRMODE))));
+    }
+    if (task == L"claim") {
+        const orvandi::Result<orvandi::RunMark> mark = run.files.ClaimRun();
+        (void)run.log.Write(Line(mark ? std::to_wstring(static_cast<int>(*mark)) : L"failure"));
     }
     if (task == L"breakaway") {
         const HANDLE job = CreateJobObjectW(nullptr, nullptr);
@@ -35,10 +66,10 @@ int wmain(int, wchar_t** argv) {
         for (const DWORD allowed : {0ul, static_cast<DWORD>(JOB_OBJECT_LIMIT_BREAKAWAY_OK)}) {
             limits.BasicLimitInformation.LimitFlags = allowed;
             SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
-            const orvandi::Finished finished =
-                platform.RunAndWait(u"cmd /c exit 5", 60000, orvandi::JobPlacement::kBreakaway);
-            platform.WriteLog(orvandi::Decimal(static_cast<int>(finished.ending)) + u" " +
-                              orvandi::Decimal(finished.exitCode) + u"\n");
+            const orvandi::Result<orvandi::Finished> finished = run.processes.RunAndWait(
+                u"cmd /c exit 5", 60000, orvandi::JobPlacement::kBreakaway);
+            (void)run.log.Write(Line(std::to_wstring(static_cast<int>(finished->ending)) + L" " +
+                                     std::to_wstring(finished->exitCode)));
         }
     }
     return 0;

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ui/system_dlls.h"
+#include "platform/system_dlls_win.h"
 
 // The preloaded DLLs and what they import come from the system folder, none from the test's.
 TEST(SystemDlls, NoneComesFromTheProgramsFolder) {

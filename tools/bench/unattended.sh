@@ -3,7 +3,8 @@
 # OCX folders of 1, 10 and 100 copies of the sample control (each inspected, copied into the
 # system folder, registered and waited for), then over the same 100 again (all identical: nothing
 # copied), against a batch script that runs the 32-bit regsvr32 on those 100 files one after
-# another. Each figure is one start of Wine from the test machine's shell, so Wine's own start is
+# another; then /CHECK of the package of 100 (every copy's version read, every class looked up).
+# Each figure is one start of Wine from the test machine's shell, so Wine's own start is
 # in every one; "cmd /c exit 0" shows that floor. Under Wine WoW64 in the test machine
 # (tools/wine-vm), whose CPU is emulated: compare ratios, not milliseconds.
 #
@@ -46,11 +47,12 @@ done
 $wine cmd /c exit 0 >/dev/null 2>&1  # the session's first start also starts Wine's services
 timed "cmd /c exit 0 (Wine's start)" $wine cmd /c exit 0
 for n in 1 10 100; do
-    timed "Orvandi.exe /S, $n controls" $wine /tmp/c$n/Orvandi.exe /S
-    [ -z "$other" ] || timed "  the other Orvandi.exe" $wine /tmp/o$n/Orvandi.exe /S
+    timed "Orvandi.exe /S, $n controls" $wine /tmp/c$n/Orvandi.exe /S /PACKAGE=c$n
+    [ -z "$other" ] || timed "  the other Orvandi.exe" $wine /tmp/o$n/Orvandi.exe /S /PACKAGE=o$n
 done
-timed "Orvandi.exe /S, the same 100 again" $wine /tmp/c100/Orvandi.exe /S
-[ -z "$other" ] || timed "  the other Orvandi.exe" $wine /tmp/o100/Orvandi.exe /S
+timed "Orvandi.exe /S, the same 100 again" $wine /tmp/c100/Orvandi.exe /S /PACKAGE=c100
+[ -z "$other" ] || timed "  the other Orvandi.exe" $wine /tmp/o100/Orvandi.exe /S /PACKAGE=o100
+timed "Orvandi.exe /CHECK of those 100" $wine /tmp/c100/Orvandi.exe /CHECK /PACKAGE=c100
 # printf, not echo: dash's echo would read the "\r" of "\regsvr32" as a carriage return.
 # The script's exit code is the number of registrations that failed.
 { printf '@echo off\r\nset failed=0\r\n'

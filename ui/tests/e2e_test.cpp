@@ -109,11 +109,12 @@ fs::path App(const wchar_t* name, const std::vector<std::wstring>& controls) {
 }
 
 // Orvandi.exe started from `folder` in `current`, with `arguments`, on a desktop of its own when
-// one is named, with its output redirected to a file when one is given. Closing its window ends
-// it.
+// one is named, with its output (and its error output, where Wine writes its debug channels) in
+// files when they are given. Closing its window ends it.
 struct Orvandi {
     Orvandi(const fs::path& folder, const fs::path& current, const std::wstring& arguments = L"",
-            const wchar_t* desktop = nullptr, const fs::path& output = {}) {
+            const wchar_t* desktop = nullptr, const fs::path& output = {},
+            const fs::path& errors = {}) {
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         std::wstring station = desktop != nullptr ? desktop : L"";
@@ -121,11 +122,14 @@ struct Orvandi {
         SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
         const orvandi::FileHandle out(CreateFileW(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
                                                   &inherited, CREATE_ALWAYS, 0, nullptr));
-        startup.dwFlags = out ? STARTF_USESTDHANDLES : 0;
+        const orvandi::FileHandle err(CreateFileW(errors.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                                  &inherited, CREATE_ALWAYS, 0, nullptr));
+        startup.dwFlags = out || err ? STARTF_USESTDHANDLES : 0;
         startup.hStdOutput = out.get();
+        startup.hStdError = err.get();
         PROCESS_INFORMATION started{};
         std::wstring line = L"\"" + (folder / L"Orvandi.exe").wstring() + L"\" " + arguments;
-        EXPECT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, bool(out), 0, nullptr,
+        EXPECT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, out || err, 0, nullptr,
                                    current.c_str(), &startup, &started));
         process.reset(started.hProcess);
         id = started.dwProcessId;
@@ -258,7 +262,7 @@ TEST(EndToEnd, InstallsAndUninstallsUnattended) {
     EXPECT_EQ(Orvandi(app, app, L"", L"OrvandiHidden\\Default").ExitCode(), 87u);
 
     // One run at a time. A run that a deployment system ends (at its own time limit, say) takes
-    // with it the regsvr32 it waits for, and leaves no mark of a run in progress.
+    // with it the regsvr32 it waits for, and leaves nothing that keeps the next run out.
     const orvandi::KernelHandle registering(
         CreateEventW(nullptr, TRUE, FALSE, L"OrvandiSamples.Registering"));
     const orvandi::KernelHandle release(
@@ -276,7 +280,7 @@ TEST(EndToEnd, InstallsAndUninstallsUnattended) {
     TerminateProcess(install.process.get(), 1);
     EXPECT_EQ(WaitForSingleObject(regsvr32.get(), 30000), WAIT_OBJECT_0) << "regsvr32 outlived it";
     EXPECT_FALSE(window);
-    EXPECT_FALSE(fs::exists(g_wow / L"Orvandi-in-corso.lock"));
+    EXPECT_NE(Orvandi(app, app, L"/U /PACKAGE=Nessuno").ExitCode(), 1618u);
     const std::string text = Bytes(log);
     for (const char* line : {"Buono.ocx: copiato; regsvr32 0 (registrato); libreria dei tipi",
                              "Guasto.ocx: copiato; regsvr32 5 ("}) {
@@ -355,9 +359,7 @@ TEST(EndToEnd, PackagesShareAControlAndUninstallFromTheirRecord) {
         return Recorded(L"Installed", L"SOFTWARE\\Orvandi\\Packages\\" + package);
     };
     const wchar_t* accounts = L"/PACKAGE=\"Contabilit\u00e0 2\"";
-    std::ofstream(g_wow / L"Orvandi-in-corso.lock") << "left behind by a power cut";
     EXPECT_EQ(Orvandi(a, a, L"/S " + std::wstring(accounts)).ExitCode(), 0u);
-    EXPECT_FALSE(fs::exists(g_wow / L"Orvandi-in-corso.lock"));
     EXPECT_EQ(Orvandi(b, b, L"-s -package=Magazzino").ExitCode(), 1603u) << "Guasto fails";
     EXPECT_TRUE(installed(L"Contabilit\u00e0 2"));
     EXPECT_FALSE(installed(L"Magazzino"));
@@ -396,11 +398,132 @@ TEST(EndToEnd, SaysWhyAControlFailsAndChecksWhatItRegistered) {
          {"Mancante.ocx: copiato; regsvr32 3 (",
           "; mancano: OrvandiAssente.dll; assembly "
           "Orvandi.Assente 1.0.0.0 non trovato; assembly Microsoft.Windows.Common-Controls 6.0.0.0 "
-          "trovato\r\n",
+          "trovato; durata ",
           "Campione {4F7A2C11-8B3E-4D5A-9C61-2E0B7D9A1F30} (registrata per un altro "
           "file: C:\\windows\\SYSTEM32\\Altro.ocx)"}) {
         EXPECT_NE(text.find(part), std::string::npos) << part << " in " << text;
     }
+}
+
+// Where an administrator looks: the package's key tells how its last run ended and which controls
+// failed, and the message table of the program's kept copy, named by its literal path as the
+// source of the Application events (see events.sh), shows each event's text, whatever its ID.
+TEST(EndToEnd, EachRunLeavesItsResultWhereAdministratorsLook) {
+    const fs::path app = App(L"esito", {L"Buono.ocx", L"Guasto.ocx"});
+    const std::wstring key = L"SOFTWARE\\Orvandi\\Packages\\Esito";
+    const auto value = [&key](const wchar_t* name) {
+        char bytes[512] = {};
+        DWORD size = sizeof bytes;
+        return RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), name, RRF_RT_ANY, nullptr, bytes,
+                            &size) == ERROR_SUCCESS
+                   ? std::string(bytes, size)
+                   : std::string("(none)");
+    };
+    EXPECT_EQ(Orvandi(app, app, L"/S /PACKAGE=Esito").ExitCode(), 1603u);
+    EXPECT_EQ(value(L"LastExitCode"), std::string("\x43\x06\0\0", 4));
+    EXPECT_EQ(value(L"FailedControls"), std::string("G\0u\0a\0s\0t\0o\0.\0o\0c\0x\0\0\0\0\0", 24));
+    const std::string run = value(L"LastRun");  // as "2026-12-07 15:01:34" in UTF-16, closed
+    EXPECT_TRUE(
+        std::regex_match(
+            std::wstring(reinterpret_cast<const wchar_t*>(run.data()), 19),
+            std::wregex(L"20[0-9]{2}-[01][0-9]-[0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-5][0-9]")) &&
+        run.size() == 40);
+    fs::remove(app / L"OCX" / L"Guasto.ocx");
+    EXPECT_EQ(Orvandi(app, app, L"/S /PACKAGE=Esito").ExitCode(), 0u);
+    EXPECT_EQ(value(L"LastExitCode"), std::string(4, '\0'));
+    EXPECT_EQ(value(L"FailedControls"), std::string(4, '\0'));
+
+    wchar_t file[MAX_PATH] = L"";
+    DWORD size = sizeof file;
+    RegGetValueW(HKEY_LOCAL_MACHINE,
+                 L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Orvandi",
+                 L"EventMessageFile", RRF_RT_REG_SZ, nullptr, file, &size);
+    EXPECT_EQ(std::wstring(file),
+              _wgetenv(L"ProgramFiles(x86)") + std::wstring(L"\\Orvandi\\Orvandi.exe"));
+    const HMODULE messages = LoadLibraryExW(file, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_TRUE(messages);
+    for (const DWORD id : {0, 1, 2, 87, 1603, 1618, 1622, 3010}) {
+        wchar_t text[64] = L"";
+        const DWORD_PTR inserted[] = {reinterpret_cast<DWORD_PTR>(L"testo della riga")};
+        FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, messages, id,
+                       MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), text, 64,
+                       reinterpret_cast<va_list*>(const_cast<DWORD_PTR*>(inserted)));
+        EXPECT_EQ(std::wstring(text), L"testo della riga\r\n") << id;
+    }
+    FreeLibrary(messages);
+}
+
+// The kept copy checks a package without its content, changing nothing: 0 as installed, then 1
+// after each kind of drift, and 1605 for a package the PC never had.
+TEST(EndToEnd, ChecksAPackageFromTheKeptCopy) {
+    const fs::path app = App(L"verifica", {L"Verifica.ocx"});
+    fs::remove(app / L"OCX" / L"Verifica.ocx");
+    fs::copy_file(g_newer, app / L"OCX" / L"Verifica.ocx");
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Orvandi\\Packages\\Verifica");
+    EXPECT_EQ(Orvandi(app, app, L"/S /PACKAGE=Verifica").ExitCode(), 0u);
+    fs::remove_all(app);
+    const fs::path kept = fs::path(_wgetenv(L"ProgramFiles(x86)")) / L"Orvandi";
+    const fs::path copy = g_wow / L"Verifica.ocx", output = g_temp / L"verifica.txt";
+    const auto check = [&](const std::wstring& package = L"Verifica") {
+        return Orvandi(kept, g_temp, L"/CHECK /PACKAGE=" + package, nullptr, output).ExitCode();
+    };
+    const wchar_t* server = L"CLSID\\{4F7A2C11-8B3E-4D5A-9C61-2E0B7D9A1F30}\\InprocServer32";
+    EXPECT_EQ(check(), 0u);
+    EXPECT_EQ(Bytes(output), "");
+    fs::remove(copy);
+    EXPECT_EQ(check(), 1u);
+    EXPECT_EQ(Bytes(output).rfind("Verifica.ocx: non si legge nella cartella di sistema", 0), 0u);
+    EXPECT_FALSE(fs::exists(copy)) << "a check repairs nothing";
+    fs::copy_file(g_sample, copy);
+    EXPECT_EQ(check(), 1u);
+    EXPECT_EQ(
+        Bytes(output),
+        "Verifica.ocx: versione 1.2.3.4, pi\xC3\xB9 bassa di quella installata (1.2.3.5)\r\n");
+    fs::remove(copy);
+    fs::copy_file(g_newer, copy);
+    EXPECT_EQ(check(), 0u);
+    RegDeleteKeyW(HKEY_CLASSES_ROOT, server);
+    EXPECT_EQ(check(), 1u);
+    HKEY gone = nullptr;
+    EXPECT_NE(RegOpenKeyExW(HKEY_CLASSES_ROOT, server, 0, KEY_READ, &gone), ERROR_SUCCESS);
+    EXPECT_EQ(check(L"Sconosciuto"), 1605u);
+}
+
+// Another program's handle that only reads attributes (which a user who may list a folder can
+// open, whatever sharing the file allows), on every file a run made in the system and program
+// folders, keeps no later run out.
+TEST(EndToEnd, HandlesOnTheRunsFilesKeepNoRunOut) {
+    const fs::path app = App(L"maniglie", {L"Maniglia.ocx"});
+    EXPECT_EQ(Orvandi(app, app, L"/S /PACKAGE=Maniglie").ExitCode(), 0u);
+    const fs::path kept = fs::path(_wgetenv(L"ProgramFiles(x86)")) / L"Orvandi" / L"Orvandi.exe";
+    std::vector<orvandi::FileHandle> held;
+    for (const fs::path& file : {g_wow / L"Orvandi-in-corso.lock", g_wow / L"Maniglia.ocx", kept}) {
+        held.emplace_back(CreateFileW(file.c_str(), FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr));
+        EXPECT_TRUE(held.back()) << file.string();
+    }
+    EXPECT_EQ(Orvandi(app, app, L"/S /PACKAGE=Maniglie").ExitCode(), 0u);
+    EXPECT_EQ(Orvandi(app, app, L"/S /PACKAGE=Maniglie").ExitCode(), 0u);
+}
+
+// A log whose path goes through a link, at its folder or one folder higher, is refused before
+// anything is written, at the link's target least of all; a log under Z:\tmp itself is taken.
+// (The links are Unix symbolic links, made before the test: Wine follows them as Windows follows
+// a link, and cannot make junctions.)
+TEST(EndToEnd, ALogPathThroughALinkIsRefused) {
+    const fs::path app = App(L"collegamenti", {});
+    for (const wchar_t* log :
+         {L"Z:\\tmp\\orvandi-link\\Orvandi.log", L"Z:\\tmp\\orvandi-link\\sub\\Orvandi.log"}) {
+        EXPECT_EQ(Orvandi(app, app, L"/U /PACKAGE=Nessuno /LOG=\"" + std::wstring(log) + L"\"")
+                      .ExitCode(),
+                  1622u)
+            << fs::path(log).string();
+    }
+    EXPECT_TRUE(fs::is_empty(L"Z:\\tmp\\orvandi-target\\sub"));
+    EXPECT_FALSE(fs::exists(L"Z:\\tmp\\orvandi-target\\Orvandi.log"));
+    EXPECT_EQ(Orvandi(app, app, L"/U /PACKAGE=Nessuno /LOG=Z:\\tmp\\Orvandi.log").ExitCode(), 0u);
+    EXPECT_NE(Bytes(L"Z:\\tmp\\Orvandi.log").find("Nulla da disinstallare"), std::string::npos);
 }
 
 }  // namespace

@@ -49,8 +49,8 @@ class Form1Test : public testing::Test {
         }
     }
 
-    Win32Platform platform;
-    Form1 form{platform};
+    Win32Ports ports;
+    Form1 form{ports};
     HWND hwnd = nullptr;
     wchar_t face[LF_FACESIZE] = L"";
 };
@@ -133,7 +133,7 @@ TEST_F(Form1Test, EntriesKeysAndFocus) {
         SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
     }
     ListBoxEntries entries(list);  // the list as the core reads it
-    EXPECT_EQ(entries.name(0), u"c.ocx") << "the list is sorted";
+    EXPECT_EQ(*entries.name(0), u"c.ocx") << "the list is sorted";
     RECT item;
     SendMessageW(list, LB_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&item));
     SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(item.left + 2, item.top + 2));
@@ -141,7 +141,7 @@ TEST_F(Form1Test, EntriesKeysAndFocus) {
     Key(VK_RETURN);
     Key(VK_ESCAPE);
     EXPECT_EQ(SendMessageW(list, LB_GETSELCOUNT, 0, 0), 1) << "Enter or Escape pressed something";
-    EXPECT_TRUE(!entries.marked(0) && entries.marked(1) && !entries.marked(2)) << "the click";
+    EXPECT_TRUE(!*entries.marked(0) && *entries.marked(1) && !*entries.marked(2)) << "the click";
     SetFocus(Control(IDC_COMMAND1));
     SendMessageW(hwnd, WM_ACTIVATE, WA_INACTIVE, 0);
     SetFocus(nullptr);
