@@ -143,6 +143,16 @@ Status Win32Log::Open(const Text& path) {
         return GetLongPathNameW(Wide(full), buffer, size);
     });
     if (asked.empty()) asked = Join({longFolder, full.substr(folderAsked.size())});
+    // A ".1" that is not what the log could have been is refused too, before the log is made:
+    // the log is renamed over it once it grows too long.
+    const FileHandle aside(CreateFileW(
+        Wide(Join({asked, u".1"})), FILE_READ_ATTRIBUTES | READ_CONTROL, kShareAll, nullptr,
+        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (aside) {
+        if (Status trusted = TrustedFile(aside.get(), Join({asked, u".1"}), *user); !trusted) {
+            return trusted;
+        }
+    }
     Result<FileHandle> log = OpenToAppend(asked, *user);
     if (!log) return log.failure();
     folder_ = std::move(folder);

@@ -52,9 +52,14 @@ struct Journal {
     }
 };
 
-struct FakeSystem : System {
+// What each fake shares: the journal.
+struct Journaled {
+    explicit Journaled(Journal& j) : journal(j) {}
     Journal& journal;
-    explicit FakeSystem(Journal& j) : journal(j) {}
+};
+
+struct FakeSystem : System, Journaled {
+    using Journaled::Journaled;
     std::map<Text, Text> environment = {{u"OS", u"Windows_NT"}, {u"windir", u"C:\\W"}};
     bool visible = true, output = false;  // a window can be seen; an output to write to
     Text written;                         // to the output
@@ -80,9 +85,8 @@ struct FakeSystem : System {
     bool SameName(const Text& a, const Text& b) override { return Upper(a) == Upper(b); }
 };
 
-struct FakeFiles : Files {
-    Journal& journal;
-    explicit FakeFiles(Journal& j) : journal(j) {}
+struct FakeFiles : Files, Journaled {
+    using Journaled::Journaled;
     std::vector<Text> listing;               // what ListFirst and ListNext deliver
     std::map<Text, CopyFacts> facts;         // by source; any other source is a new control
     std::set<Text> inUse;                    // copies a program holds: replaced once set aside
@@ -171,9 +175,8 @@ struct FakeFiles : Files {
 
 // The registry as values by key and name. Writes and removals go to the journal; `failWrite`
 // makes the write (or removal) of that number fail, counting from 1.
-struct FakeRegistry : Registry {
-    Journal& journal;
-    explicit FakeRegistry(Journal& j) : journal(j) {}
+struct FakeRegistry : Registry, Journaled {
+    using Journaled::Journaled;
     std::map<Text, std::map<Text, StoredValue>> machine, users;  // by key, then name
     int writes = 0, failWrite = 0;
 
@@ -233,9 +236,8 @@ struct FakeRegistry : Registry {
     }
 };
 
-struct FakeProcesses : Processes {
-    Journal& journal;
-    explicit FakeProcesses(Journal& j) : journal(j) {}
+struct FakeProcesses : Processes, Journaled {
+    using Journaled::Journaled;
     std::map<Text, Finished> finished;   // by a part of the command; any other ends with 0
     std::set<JobPlacement> refusedJobs;  // what Windows refuses to run regsvr32 in
     std::optional<std::vector<Holder>> holders;
@@ -261,9 +263,8 @@ struct FakeProcesses : Processes {
     std::optional<std::vector<Holder>> Holders(const Text&) override { return holders; }
 };
 
-struct FakeLog : Log {
-    Journal& journal;
-    explicit FakeLog(Journal& j) : journal(j) {}
+struct FakeLog : Log, Journaled {
+    using Journaled::Journaled;
     bool open = false;
     Text text, fatal;  // what was written; the fatal line prepared
     Status Open(const Text& path) override {
@@ -285,15 +286,13 @@ struct FakeLog : Log {
     }
 };
 
-struct Event {
-    EventType type;
-    std::uint32_t id;
-    Text text;
-};
-
-struct FakeEvents : Events {
-    Journal& journal;
-    explicit FakeEvents(Journal& j) : journal(j) {}
+struct FakeEvents : Events, Journaled {
+    using Journaled::Journaled;
+    struct Event {
+        EventType type;
+        std::uint32_t id;
+        Text text;
+    };
     std::vector<Event> reported;
     Status Report(EventType type, std::uint32_t id, const Text& text) override {
         if (Status s = journal.Call(u"Event " + Decimal(id)); !s) return s;
@@ -323,9 +322,8 @@ struct FakePorts {
 };
 
 // The window's list.
-struct FakeList : EntryList {
-    Journal& journal;
-    explicit FakeList(Journal& j) : journal(j) {}
+struct FakeList : EntryList, Journaled {
+    using Journaled::Journaled;
     std::vector<Text> names;
     std::vector<bool> marks;
     Result<std::int16_t> count() override { return static_cast<std::int16_t>(names.size()); }

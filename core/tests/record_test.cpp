@@ -8,17 +8,6 @@
 namespace orvandi {
 namespace {
 
-TEST(Record, ValuesAsTheRegistryStoresThem) {
-    EXPECT_EQ(TextValue(u"\u00e0b").data, (std::vector<std::uint8_t>{0xE0, 0, 'b', 0, 0, 0}));
-    EXPECT_EQ(TextOf(Sz(std::u16string(u"ab\0cd", 5))), u"ab") << "to the first NUL";
-    EXPECT_EQ(TextOf({kValueExpanded, Sz(u"%x%").data}), u"%x%");
-    EXPECT_EQ(TextOf(N(1)), std::nullopt);
-    EXPECT_EQ(TextsOf(TextsValue({u"{A}", u"{B}"})), (std::vector<Text>{u"{A}", u"{B}"}));
-    EXPECT_EQ(TextsOf(TextsValue({})), std::vector<Text>());
-    EXPECT_EQ(TextsOf({kValueTexts, {'a', 0}}), std::vector<Text>{u"a"}) << "no closing NULs";
-    EXPECT_EQ(TextsOf(Sz(u"{A}")), std::nullopt);
-}
-
 TEST(Record, VersionsAsText) {
     const std::pair<Text, std::optional<std::uint64_t>> rows[] = {
         {u"1.2.3.4", 0x0001000200030004},
