@@ -212,7 +212,7 @@ TEST(UninstallControl, LowersTheCountAndUnregistersWhatNobodyElseCounts) {
 TEST(ControlSteps, ARetryAfterAnyFailedWriteNeverCountsTooFew) {
     for (const bool install : {true, false}) {
         for (const std::uint32_t others : {1u, 0u}) {
-            for (int failing = 1; failing <= 4; ++failing) {
+            for (int failing = 1; failing <= 6; ++failing) {
                 SCOPED_TRACE(testing::Message() << install << " " << others << " " << failing);
                 Pc pc({{kSys, N(others + (install ? 0 : 1))}}, install ? u"" : u"1.2.3.4", u"P");
                 pc.processes.finished[u"/u"] = {Ending::kExited, others == 0 ? 4u : 0u};

@@ -178,6 +178,7 @@ struct FakeFiles : Files, Journaled {
 struct FakeRegistry : Registry, Journaled {
     using Journaled::Journaled;
     std::map<Text, std::map<Text, StoredValue>> machine, users;  // by key, then name
+    std::vector<std::pair<Text, StoredValue>> written;           // by name, in order
     int writes = 0, failWrite = 0;
 
     std::map<Text, std::map<Text, StoredValue>>& Of(Root root) {
@@ -215,6 +216,7 @@ struct FakeRegistry : Registry, Journaled {
     Status Write(const Text& key, const Text& name, const StoredValue& value) override {
         if (Status s = Changed(u"Write " + key + u"\\" + name); !s) return s;
         machine[key][name] = value;
+        written.push_back({name, value});
         return Status();
     }
     Status Remove(const Text& key, const Text& name) override {

@@ -57,6 +57,10 @@ TEST(RunUnattended, InstallsEveryControlOnceItHoldsTheRunsMark) {
     EXPECT_LT(calls.find(u"LastRun"), calls.find(u"AdministratorsFolder C:\\Programmi\\Orvandi\n"));
     EXPECT_LT(calls.find(u"AdministratorsFolder"), calls.find(u"ListFirst"));
     EXPECT_EQ(pc.Value(u"LastRun"), TextValue(u"2026-12-07 09:05:30"));
+    const auto code =
+        std::find_if(pc.registry.written.begin(), pc.registry.written.end(),
+                     [](const auto& value) { return value.first == u"LastExitCode"; });
+    EXPECT_EQ(code->second, N(1603)) << "until it ends, a run reads as failed";
     EXPECT_EQ(pc.Value(u"LastExitCode"), N(1603));
     EXPECT_EQ(pc.Value(u"FailedControls"), TextsValue({u"Guasto.ocx"}));
     EXPECT_EQ(pc.Value(kInstalled), std::nullopt);
@@ -118,6 +122,17 @@ TEST(RunUnattended, RunsThatEndBeforeAnyControl) {
         EXPECT_EQ(Has(pc.journal.calls, u"Message Orvandi installa"), row.box);
         EXPECT_EQ(pc.Value(u"LastRun").has_value(), row.lastRun);
     }
+}
+
+// A control in use, replaced: 3010, and a warning.
+TEST(RunUnattended, AControlReplacedInUseIsAWarning) {
+    Pc pc;
+    pc.files.listing = {u"Usato.ocx"};
+    pc.files.inUse.insert(kSys + u"Usato.ocx");
+    EXPECT_EQ(pc.Run(RunMode::kInstall), 3010);
+    ASSERT_EQ(pc.events.reported.size(), 1u);
+    EXPECT_TRUE(pc.events.reported[0].type == EventType::kWarning &&
+                pc.events.reported[0].id == 3010);
 }
 
 // A regsvr32 that could not be ended still runs: nothing more may start beside it.
