@@ -1,6 +1,5 @@
-// A package's check against the PC, changing nothing. Package P records Calendario.ocx 1.2.3.4
-// with its class {C1}, and Vecchio.ocx (a control without a version) with no classes recorded,
-// as a release before classes were recorded left it.
+// A package's check, changing nothing. P records Calendario.ocx 1.2.3.4 with its class {C1}, and
+// Vecchio.ocx without a version or classes, as earlier releases recorded it.
 #include <gtest/gtest.h>
 
 #include "core/check.h"
@@ -8,7 +7,6 @@
 #include "core/tests/fakes.h"
 
 namespace orvandi {
-namespace {
 
 const Text kCalendario = u"C:\\W\\SYSTEM32\\Calendario.ocx";
 constexpr std::uint64_t kV4 = 0x0001000200030004;
@@ -74,5 +72,4 @@ TEST(CheckPackage, ComparesThePcWithTheRecord) {
     EXPECT_FALSE(CheckPackage(unknown.ports, u"P", u"C:\\W\\SYSTEM32")->known);
 }
 
-}  // namespace
 }  // namespace orvandi

@@ -7,11 +7,9 @@
 #include "core/tests/fakes.h"
 
 namespace orvandi {
-namespace {
 
-// What the command line asks for, and whether a window could be seen at all (not in session 0,
-// not on a hidden window station): a window nobody sees would wait for ever. A package's name
-// becomes a registry key's.
+// What the command line asks for, and whether a window could be seen at all (a window nobody sees
+// would wait for ever). A package's name becomes a registry key's.
 TEST(ParseCommandLine, KnowsExactlyItsSwitches) {
     const RunMode window = RunMode::kWindow, install = RunMode::kInstall,
                   uninstall = RunMode::kUninstall, check = RunMode::kCheck, help = RunMode::kHelp,
@@ -32,26 +30,13 @@ TEST(ParseCommandLine, KnowsExactlyItsSwitches) {
         {u"-check /package=P", false, check, u"", u"P"}, {u"/Check /LOG=c.log /PACKAGE=P", true, check, u"c.log", u"P"},
         // clang-format on
     };
-    for (const char16_t* line : {u"/S -S",
-                                 u"/S/U",
-                                 u"/S /LOG=",
-                                 u"/LOG=x",
-                                 u"/S /LOG=C:\\a b.log",
-                                 u"/S /Q",
-                                 u"/S \u2013U",
-                                 u"/S -",
-                                 u"/S /PACKAGE=",
-                                 u"/S \"/PACKAGE= a\"",
-                                 u"/S \"/PACKAGE=a \"",
-                                 u"/S /PACKAGE=a\\b",
-                                 u"/S /PACKAGE=\u20acuro",
-                                 u"/S /PACKAGE=a /PACKAGE=a",
-                                 u"/PACKAGE=a",
-                                 u"/S /Help",
-                                 u"/CHECK",
-                                 u"/CHECK /S /PACKAGE=P",
-                                 u"/U /CHECK /PACKAGE=P",
+    // clang-format off
+    for (const char16_t* line : {u"/S -S", u"/S/U", u"/S /LOG=", u"/LOG=x", u"/S /LOG=C:\\a b.log", u"/S /Q",
+                                 u"/S \u2013U", u"/S -", u"/S /PACKAGE=", u"/S \"/PACKAGE= a\"", u"/S \"/PACKAGE=a \"",
+                                 u"/S /PACKAGE=a\\b", u"/S /PACKAGE=\u20acuro", u"/S /PACKAGE=a /PACKAGE=a", u"/PACKAGE=a",
+                                 u"/S /Help", u"/CHECK", u"/CHECK /S /PACKAGE=P", u"/U /CHECK /PACKAGE=P",
                                  u"/CHECK /PACKAGE=a\\b"}) {
+        // clang-format on
         rows.emplace_back(line, true, bad, u"", u"");
     }
     rows.emplace_back(u"/S /PACKAGE=" + longest + u"p", true, bad, u"", u"");
@@ -104,5 +89,4 @@ TEST(ExpandVariables, ReplacesSetVariablesAndKeepsTheRest) {
         EXPECT_EQ(*ExpandVariables(fake.system, path), expanded);
 }
 
-}  // namespace
 }  // namespace orvandi

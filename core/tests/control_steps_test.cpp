@@ -1,7 +1,4 @@
-// One control installed (placed as the window places it, registered, checked, counted once per
-// package and recorded) or uninstalled (only what the package recorded, unregistered only when no
-// other program counts it). Calendario.ocx 1.2.3.4 in each row; "sys" and "wow" are its count's
-// two names.
+// One control installed or uninstalled: Calendario.ocx 1.2.3.4, its count under two names.
 #include <gtest/gtest.h>
 
 #include "core/control_steps.h"
@@ -10,7 +7,6 @@
 #include "core/tests/fakes.h"
 
 namespace orvandi {
-namespace {
 
 const Text kSys = u"C:\\W\\SYSTEM32\\Calendario.ocx", kWow = u"C:\\W\\SysWOW64\\Calendario.ocx",
            kSource = u"C:\\App\\OCX\\Calendario.ocx";
@@ -77,9 +73,8 @@ TEST(InstallControl, CountsOncePerPackageInTheFormFoundAndRecords) {
     }
 }
 
-// What happens to the file decides the rest: a file that is no control, or older than the copy
-// Windows protects, goes nowhere and is not registered; a copy in use is set aside and replaced;
-// a refusal for any other reason fails the control, after registering what is there.
+// What happens to the file decides the rest: a copy in use is set aside and replaced; a refusal
+// for any other reason fails the control, after registering what is there.
 TEST(InstallControl, PlacesRegistersAndChecks) {
     const Finished five{Ending::kExited, 5}, late{Ending::kEndedAtTimeout, 1},
         stuck{Ending::kWouldNotEnd, 1};
@@ -148,9 +143,8 @@ TEST(InstallControl, RunsRegsvr32InTheJobWindowsAllows) {
     }
 }
 
-// A named package records, beside each control, the classes it registered to its copy, for a
-// later check (a class declared but not registered is a warning, and not recorded); the unnamed
-// record stays as earlier releases wrote it.
+// A named package records the classes registered to the copy (not those only declared), for a
+// later check; the unnamed record stays as earlier releases wrote it.
 TEST(InstallControl, RecordsTheClassesRegisteredToTheCopy) {
     for (const Text package : {u"Contabilit\u00e0", u""}) {
         Pc pc({});
@@ -205,10 +199,8 @@ TEST(UninstallControl, LowersTheCountAndUnregistersWhatNobodyElseCounts) {
     EXPECT_FALSE(pc.Ran(u""));
 }
 
-// Any one registry write that fails, then the same install or uninstall again (another program
-// counts the control too, or nobody does and regsvr32 /u fails): the count may end one too high
-// (the safe error), never lower than the other programs' count plus this package's own while it
-// is recorded, whatever the write: the record, the count, or either half of a put-back.
+// Any one registry write failing, then a retry: the count may end one too high, never lower than
+// the others' count plus this package's own while it is recorded.
 TEST(ControlSteps, ARetryAfterAnyFailedWriteNeverCountsTooFew) {
     for (const bool install : {true, false}) {
         for (const std::uint32_t others : {1u, 0u}) {
@@ -231,5 +223,4 @@ TEST(ControlSteps, ARetryAfterAnyFailedWriteNeverCountsTooFew) {
     }
 }
 
-}  // namespace
 }  // namespace orvandi

@@ -1,6 +1,5 @@
-// The system as the core sees it, in plain data: one fake per port. Every call that changes
-// something, and some that read, is written to the shared journal, a line each; a call whose line
-// (with its "\n") contains a text in `failures` fails with the failure paired with it.
+// One fake per port, in plain data. Calls that change something, and some that read, go to a
+// shared journal, a line each; a call whose line (with its "\n") holds a text in `failures` fails.
 #pragma once
 
 #include <algorithm>
@@ -34,13 +33,11 @@ struct Journal {
     Text calls;
     std::vector<std::pair<Text, Failure>> failures;
 
-    // Writes the call; the failure it meets, if any.
     Status Call(const Text& line) {
-        calls += line + u"\n";
+        Note(line);
         return Check(line);
     }
-    // Writes a call that cannot fail.
-    void Note(const Text& line) { calls += line + u"\n"; }
+    void Note(const Text& line) { calls += line + u"\n"; }  // a call that cannot fail
     Status Check(const Text& line) const {
         for (const auto& [part, failure] : failures) {
             if ((line + u"\n").find(part) != Text::npos) return failure;
@@ -52,7 +49,6 @@ struct Journal {
     }
 };
 
-// What each fake shares: the journal.
 struct Journaled {
     explicit Journaled(Journal& j) : journal(j) {}
     Journal& journal;
@@ -190,11 +186,7 @@ struct FakeRegistry : Registry, Journaled {
     }
     Result<std::optional<StoredValue>> Read(Root root, const Text& key, const Text& name) override {
         if (Status s = journal.Check(u"Read " + key + u"\\" + name); !s) return s.failure();
-        const auto values = Of(root).find(key);
-        if (values == Of(root).end()) return std::optional<StoredValue>();
-        const auto value = values->second.find(name);
-        if (value == values->second.end()) return std::optional<StoredValue>();
-        return std::optional(value->second);
+        return Value(key, name, root);
     }
     Result<std::vector<Text>> ValueNames(Root root, const Text& key) override {
         std::vector<Text> names;  // in no particular order: reversed
@@ -202,13 +194,10 @@ struct FakeRegistry : Registry, Journaled {
         if (Of(root)[key].empty()) Of(root).erase(key);
         return names;
     }
-    Result<std::vector<Text>> KeyNames(Root root, const Text& key) override {
+    Result<std::vector<Text>> KeyNames(Root root, const Text&) override {  // at a root
         std::vector<Text> names;
-        const Text prefix = key.empty() ? key : key + u"\\";
         for (const auto& [path, values] : Of(root)) {
-            if (path.compare(0, prefix.size(), prefix) != 0) continue;
-            const Text name =
-                path.substr(prefix.size(), path.find(u'\\', prefix.size()) - prefix.size());
+            const Text name = path.substr(0, path.find(u'\\'));
             if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
         }
         return names;
@@ -230,10 +219,10 @@ struct FakeRegistry : Registry, Journaled {
         if (values != machine.end() && values->second.empty()) machine.erase(values);
         return Status();
     }
-    // A value of HKLM, or nothing.
-    std::optional<StoredValue> Value(const Text& key, const Text& name) {
-        const auto values = machine.find(key);
-        if (values == machine.end() || values->second.count(name) == 0) return std::nullopt;
+    std::optional<StoredValue> Value(const Text& key, const Text& name,
+                                     Root root = Root::kMachine) {
+        const auto values = Of(root).find(key);
+        if (values == Of(root).end() || values->second.count(name) == 0) return std::nullopt;
         return values->second[name];
     }
 };
@@ -242,7 +231,6 @@ struct FakeProcesses : Processes, Journaled {
     using Journaled::Journaled;
     std::map<Text, Finished> finished;   // by a part of the command; any other ends with 0
     std::set<JobPlacement> refusedJobs;  // what Windows refuses to run regsvr32 in
-    std::optional<std::vector<Holder>> holders;
 
     Result<std::int32_t> Launch(const Text& command, int style) override {
         if (Status s = journal.Call(u"Launch " + command + u" @" + Decimal(style)); !s) {
@@ -262,7 +250,7 @@ struct FakeProcesses : Processes, Journaled {
         }
         return Finished{};
     }
-    std::optional<std::vector<Holder>> Holders(const Text&) override { return holders; }
+    std::optional<std::vector<Holder>> Holders(const Text&) override { return std::nullopt; }
 };
 
 struct FakeLog : Log, Journaled {

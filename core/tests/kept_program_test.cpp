@@ -1,12 +1,10 @@
-// The program's own copy in the 32-bit Program Files folder, and the event source whose message
-// table it holds.
+// The program's own copy in the 32-bit Program Files folder, and the event source it serves.
 #include <gtest/gtest.h>
 
 #include "core/kept_program.h"
 #include "core/tests/fakes.h"
 
 namespace orvandi {
-namespace {
 
 const Text kVersion = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 const Text kSource = u"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Orvandi";
@@ -23,8 +21,7 @@ TEST(KeptProgram, InTheProgramFilesFolderThatThe32BitViewNames) {
     EXPECT_EQ(*KeptProgramFolder(fake.registry), u"C:\\Program Files (x86)\\Orvandi");
 }
 
-// The folder is made the Administrators' at every install, then the copy is placed by the rules of
-// the program's own copy (see DecideProgramCopy); a copy that is running is set aside.
+// The folder is made the Administrators' first, then the copy placed; a running one is set aside.
 TEST(KeptProgram, CopiedAfterTheFolderIsSecuredAndSetAsideWhenRunning) {
     const Text folder = u"C:\\P\\Orvandi", copy = u"C:\\P\\Orvandi\\Orvandi.exe";
     for (const bool running : {false, true}) {
@@ -60,5 +57,4 @@ TEST(KeptProgram, TheEventSourceIsRegisteredAgainWhenChanged) {
     EXPECT_EQ(fake.registry.Value(kSource, u"EventMessageFile"), TextValue(file));
 }
 
-}  // namespace
 }  // namespace orvandi

@@ -1,21 +1,16 @@
 // Whether a log may be written where it was asked for: its final path, its owner.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <tuple>
 
 #include "core/log_path.h"
+#include "core/text.h"
 
 namespace orvandi {
-namespace {
 
-// Letters compared as Windows compares names (here: a to z without case).
-bool SameName(const Text& a, const Text& b) {
-    const auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? c + 32 : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [&](auto x, auto y) { return lower(x) == lower(y); });
-}
+// Names compared as Windows compares them (here: without case).
+bool SameName(const Text& a, const Text& b) { return Upper(a) == Upper(b); }
 
 // The final path Windows gives, the path asked for, whether they are one.
 TEST(LogPath, TheFinalPathIsThePathAskedFor) {
@@ -55,5 +50,4 @@ TEST(LogPath, OnlyAdministratorsOrTheRunsUserOwnTheLog) {
     }
 }
 
-}  // namespace
 }  // namespace orvandi

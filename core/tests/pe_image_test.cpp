@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <initializer_list>
 #include <optional>
 #include <string>
 #include <utility>
@@ -12,7 +11,6 @@
 #include "core/tests/sample_image.h"
 
 namespace orvandi {
-namespace {
 
 using Names = std::optional<std::vector<std::string>>;
 
@@ -69,6 +67,17 @@ Facts Read(std::string bytes) {
 }
 
 using Patch = void (*)(std::string&);
+
+// Each row's fault made in a whole control, then what is read from it checked against the row.
+template <typename Rows, typename Check>
+void ForEachFault(const Rows& rows, Check check) {
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::string image = Control();
+        row.patch(image);
+        check(row, Read(image));
+    }
+}
 const Names kImports = std::vector<std::string>{"KERNEL32.dll", "OLEAUT32.dll"};
 const Names kDelayed = std::vector<std::string>{"COMDLG32.dll", "MSVBVM60.DLL"};
 const Names kNoDlls = std::vector<std::string>{};
@@ -92,12 +101,8 @@ TEST(PeImage, WholeI386DllOnly) {
         {"a section's data ending past 4 GiB", [](std::string& d) { Put(d, 0x174, 0xFFFFFF00); }, false},
         // clang-format on
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.what);
-        std::string image = Control();
-        row.patch(image);
-        EXPECT_EQ(Read(image).whole, row.whole);
-    }
+    ForEachFault(rows,
+                 [](const auto& row, const Facts& facts) { EXPECT_EQ(facts.whole, row.whole); });
 }
 
 TEST(PeImage, VersionAndManifest) {
@@ -131,14 +136,10 @@ TEST(PeImage, VersionAndManifest) {
         {"data across SizeOfHeaders", [](std::string& d) { Put(d, 0x690, 0x40); Put(d, 0x694, 4); Put(d, 0x94, 0x43); }, 0x0002000100030004, {}},
         // clang-format on
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.what);
-        std::string image = Control();
-        row.patch(image);
-        const Facts facts = Read(image);
+    ForEachFault(rows, [](const auto& row, const Facts& facts) {
         EXPECT_EQ(facts.version, row.version);
         EXPECT_EQ(facts.manifest, row.manifest);
-    }
+    });
 }
 
 TEST(PeImage, ImportedAndDelayLoadedDlls) {
@@ -169,14 +170,10 @@ TEST(PeImage, ImportedAndDelayLoadedDlls) {
         {"4097 DLLs", [](std::string& d) { ManyImports(d, 4097); }, {}, kDelayed},
         // clang-format on
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.what);
-        std::string image = Control();
-        row.patch(image);
-        const Facts facts = Read(image);
+    ForEachFault(rows, [](const auto& row, const Facts& facts) {
         EXPECT_EQ(facts.imports, row.imports);
         EXPECT_EQ(facts.delayed, row.delayed);
-    }
+    });
 }
 
 // A control cut anywhere is no whole DLL, and each fact reads as in the whole control once the
@@ -195,5 +192,4 @@ TEST(PeImage, EveryCutReadsTheWholeFactsOrNone) {
     }
 }
 
-}  // namespace
 }  // namespace orvandi

@@ -4,7 +4,6 @@
 #include "core/placement.h"
 
 namespace orvandi {
-namespace {
 
 // What may land in the system folder: what the source is and what the system folder holds.
 TEST(DecidePlacement, NeverADowngradeAnUnversionedFileANeedlessRewriteOrANonControl) {
@@ -13,8 +12,7 @@ TEST(DecidePlacement, NeverADowngradeAnUnversionedFileANeedlessRewriteOrANonCont
                     keepVersioned = Placement::kKeepVersioned, keepSame = Placement::kKeepIdentical,
                     refuse = Placement::kRefuse, keepProtected = Placement::kKeepProtected,
                     refuseProtected = Placement::kRefuseProtected;
-    // The source is a control, its version, the copy's version there, the same bytes, the copy
-    // exists, Windows protects it: what is done.
+    // Source is a control, its version, the copy's, same bytes, copy exists, protected: done.
     const std::pair<CopyFacts, Placement> rows[] = {
         {{true, v1, none, false}, copy},
         {{false, none, none, false}, refuse},
@@ -60,5 +58,4 @@ TEST(DecideProgramCopy, NeverAnOlderRelease) {
     }
 }
 
-}  // namespace
 }  // namespace orvandi

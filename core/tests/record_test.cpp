@@ -1,12 +1,10 @@
-// A package's record in the registry: values as the registry stores them, versions as text, the
-// controls in name order, and a named package's key gone with its last value.
+// A package's record: versions as text, controls in name order, the key gone with its last value.
 #include <gtest/gtest.h>
 
 #include "core/record.h"
 #include "core/tests/fakes.h"
 
 namespace orvandi {
-namespace {
 
 TEST(Record, VersionsAsText) {
     const std::pair<Text, std::optional<std::uint64_t>> rows[] = {
@@ -51,5 +49,4 @@ TEST(Record, ControlsInNameOrderAndTheKeyGoneWithItsLastValue) {
         << "the unnamed key stays: every unnamed run shares it";
 }
 
-}  // namespace
 }  // namespace orvandi

@@ -1,13 +1,11 @@
-// What a control needs that Windows would not find, and where the machine's registration of each
-// of its classes points. The copy is C:\W\SYSTEM32\Calendario.ocx; the Windows folder is C:\W and
-// PATH holds C:\Tools.
+// What a control needs that Windows would not find, and where its classes are registered. The copy
+// is C:\W\SYSTEM32\Calendario.ocx, Windows is in C:\W, PATH holds C:\Tools.
 #include <gtest/gtest.h>
 
 #include "core/registration_check.h"
 #include "core/tests/fakes.h"
 
 namespace orvandi {
-namespace {
 
 const Text kCopy = u"C:\\W\\SYSTEM32\\Calendario.ocx";
 
@@ -96,12 +94,9 @@ TEST(CheckRegistration, EachCreatableClassRegisteredForTheMachineToTheCopy) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         Pc pc;
-        pc.files.libraries[kCopy] = {u"{L1}",
-                                     1,
-                                     0,
-                                     {{u"{C1}", u"Calendario", true},
-                                      {u"{C2}", u"Pagina", false},
-                                      {u"{C3}", u"Extra", true}}};
+        const std::vector<CoClass> classes = {
+            {u"{C1}", u"Calendario", true}, {u"{C2}", u"Pagina", false}, {u"{C3}", u"Extra", true}};
+        pc.files.libraries[kCopy] = {u"{L1}", 1, 0, classes};
         pc.files.sameFiles = {{u"C:\\W\\SYSTEM32\\CALEND~1.OCX", kCopy}};
         for (const auto& [clsid, file] : row.servers)
             pc.Server(Root::kMachine, u"SOFTWARE\\Classes", clsid, file);
@@ -112,16 +107,12 @@ TEST(CheckRegistration, EachCreatableClassRegisteredForTheMachineToTheCopy) {
         EXPECT_EQ(checked.classes[2].where, row.c3);
         EXPECT_EQ(checked.Registered(), row.registered);
         EXPECT_EQ(checked.noneRegistered, row.c1 == declared && row.c3 == declared);
-        EXPECT_EQ(pc.journal.calls.find(u"SameFile") != Text::npos, row.opened)
-            << "only an administrator's registration on a local drive is opened, and only when its "
-               "text "
-               "does not name the copy already";
+        EXPECT_EQ(pc.journal.calls.find(u"SameFile") != Text::npos, row.opened);
     }
 }
 
-// A user's own registration of another file is compared as text, never opened: a warning only.
-// Windows Installer's advertising is a warning too, and a variable in a path is read as Windows
-// reads it.
+// Warnings: a user's registration of another file (compared as text, never opened), Windows
+// Installer's advertising; a variable in a path is read as Windows reads it.
 TEST(CheckRegistration, WarningsThatConcernOthers) {
     Pc pc;
     pc.files.libraries[kCopy] = {u"{L1}", 1, 0, {{u"{C1}", u"Calendario", true}}};
@@ -142,5 +133,4 @@ TEST(CheckRegistration, WarningsThatConcernOthers) {
     EXPECT_EQ(pc.journal.calls.find(u"SameFile"), Text::npos);
 }
 
-}  // namespace
 }  // namespace orvandi

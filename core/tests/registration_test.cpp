@@ -5,15 +5,13 @@
 #include "core/tests/fakes.h"
 
 namespace orvandi {
-namespace {
 
 const Text kZero =
     u"operazione completata\r\nTotali : 0\r\nOk : 0\r\nNo : 0\r\n"
     u"operazione completata con successo";
 
-// One press of REGISTRA SELEZIONATI over a list, with some platform calls failing: every call
-// the run made, in order. After the first marked entry no scope is active outside an entry's own
-// steps: a failure there leaves the run ("escaped"), unreported, for the window to handle.
+// One press of REGISTRA SELEZIONATI, some calls failing: every call, in order. After the first
+// marked entry, a failure outside an entry's steps leaves the run ("escaped") for the window.
 TEST(RunRegistration, CopiesLaunchesCountsAndReports) {
     const Text error = u"Message Error 5 (Denied) in procedure Command2_Click of Form Form1\n";
     const struct {
@@ -65,5 +63,4 @@ TEST(RunRegistration, CopiesLaunchesCountsAndReports) {
     }
 }
 
-}  // namespace
 }  // namespace orvandi

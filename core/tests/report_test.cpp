@@ -1,12 +1,10 @@
-// Every word the unattended run writes, from the outcome it comes from: each control's line, the
-// run's last line, its Application event, and a package check's lines.
+// Every word an unattended run writes, from its outcome: lines, the event, a check's lines.
 #include <gtest/gtest.h>
 
 #include "core/report.h"
 #include "core/tests/fakes.h"
 
 namespace orvandi {
-namespace {
 
 constexpr std::uint64_t kV4 = 0x0001000200030004;
 const Text kOk = u"copiato; regsvr32 0 (registrato); nessuna libreria dei tipi";
@@ -154,8 +152,7 @@ RunOutcome Ended(RunEnd end, std::vector<ControlOutcome> controls = {}) {
     return run;
 }
 
-// Why it ended, how long it took, and the exit code that follows from it: a failure wins over a
-// restart, so that the deployment is seen to have failed.
+// Why it ended, how long it took, the exit code: a failure wins over a restart.
 TEST(LastLine, WhyHowLongAndTheExitCode) {
     ControlOutcome ok = Registered(), failed = Registered(5), atRestart = Registered();
     failed.cause = Cause::kRegsvr32;
@@ -179,8 +176,7 @@ TEST(LastLine, WhyHowLongAndTheExitCode) {
     for (const auto& [run, line] : rows) EXPECT_EQ(LastLine(run), line);
 }
 
-// The event names the package and the mode, then a line for each control that failed, and ends
-// with the log's path, whatever it must cut to fit.
+// The package and mode, a line per failed control, the log's path last, whatever is cut to fit.
 TEST(EventText, NamesThePackageAndTheFailedControlsAndEndsWithTheLog) {
     ControlOutcome failed = Registered(5);
     failed.cause = Cause::kRegsvr32;
@@ -247,5 +243,4 @@ TEST(CheckLines, OneLineForEachDifferenceAndTheLast) {
               u"Il pacchetto P non è annotato su questo PC; durata 0,0 s; codice di uscita 1605");
 }
 
-}  // namespace
 }  // namespace orvandi

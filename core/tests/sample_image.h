@@ -1,5 +1,4 @@
-// A control built in memory as a linker lays it out, with the helpers that write its fields: for
-// the tests of the PE reader, and of the platform reading a control file.
+// A control built in memory as a linker lays it out, and helpers that write its fields.
 #pragma once
 
 #include <cstdint>
@@ -20,8 +19,7 @@ inline void Put(std::string& image,
     for (const auto& [at, value] : fields) Put(image, at, value);
 }
 
-// A resource directory: its id entries, each an id and an offset from the root (top bit: to a
-// directory).
+// A resource directory: id entries, each an id and an offset from the root (top bit: a directory).
 inline void Directory(std::string& image, std::size_t at,
                       std::initializer_list<std::pair<std::uint32_t, std::uint32_t>> entries) {
     Put(image, at + 14, static_cast<std::uint32_t>(entries.size()), 2);
@@ -55,8 +53,7 @@ inline std::string Control() {
         Put(d, 0x148 + 40 * i, 0x400 - 0x200 * i);
         Put(d, 0x14C + 40 * i, 0x200 + 0x400 * i);
     }
-    // Import descriptors (name, address table), then delay-load descriptors: one with RVAs, one
-    // of an old linker with addresses.
+    // Import descriptors, then delay-load ones: with RVAs, and an old linker's with addresses.
     Put(d, {{0x20C, 0x1100}, {0x210, 0x1180}, {0x220, 0x1110}, {0x224, 0x1180}});
     Put(d, {{0x240, 1}, {0x244, 0x1120}, {0x264, 0x10001130}});
     Put(d, 0x300, "KERNEL32.dll");

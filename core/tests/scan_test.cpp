@@ -7,7 +7,6 @@
 #include "core/tests/fakes.h"
 
 namespace orvandi {
-namespace {
 
 TEST(ScanControlFiles, ListsInOrderUntilTheFirstEmptyNameThenCloses) {
     FakePorts fake;
@@ -31,5 +30,4 @@ TEST(ResolveSystemFolder, AddsTheSuffixByWhetherOsIsSet) {
     }
 }
 
-}  // namespace
 }  // namespace orvandi

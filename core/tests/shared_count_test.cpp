@@ -5,7 +5,6 @@
 #include "core/tests/fakes.h"
 
 namespace orvandi {
-namespace {
 
 // Counts as other installers keep them (written back in their own form: see the next test).
 TEST(SharedCount, ReadsNumbersTextAndBytes) {
@@ -28,5 +27,4 @@ TEST(SharedCount, ReadsNumbersTextAndBytes) {
     }
 }
 
-}  // namespace
 }  // namespace orvandi

@@ -1,6 +1,5 @@
-// Unattended runs end to end through the fakes: what is done in which order, the exit code, and
-// where an administrator reads it (the log's lines, the Application event, the package's key).
-// The words themselves are checked in report_test.cpp.
+// Unattended runs through the fakes: what is done in which order, the exit code, and where it is
+// read (log, event, the package's key). The words: see report_test.cpp.
 #include <gtest/gtest.h>
 
 #include "core/record.h"
@@ -8,7 +7,6 @@
 #include "core/unattended.h"
 
 namespace orvandi {
-namespace {
 
 const Text kPackageKey = u"SOFTWARE\\Orvandi\\Packages\\P";
 const Text kSys = u"C:\\W\\SYSTEM32\\";
@@ -37,8 +35,8 @@ struct Pc : FakePorts {
 
 bool Has(const Text& text, const Text& part) { return text.find(part) != Text::npos; }
 
-// An install: one run at a time, the log moved aside when too long before its first line, a line
-// per control, the program kept, the package's key telling how it went, and one event.
+// An install: the mark, the log rotated first, a line per control, the program kept, the
+// package's key, one event.
 TEST(RunUnattended, InstallsEveryControlOnceItHoldsTheRunsMark) {
     Pc pc;
     pc.files.listing = {u"Ok.ocx", u"Guasto.ocx"};
@@ -110,11 +108,12 @@ TEST(RunUnattended, RunsThatEndBeforeAnyControl) {
         Pc pc;
         row.set(pc);
         EXPECT_EQ(pc.Run(row.mode), row.exitCode);
+        EXPECT_EQ(Has(pc.journal.calls, u"OpenLog"),
+                  row.mode != RunMode::kBadCommandLine && row.mode != RunMode::kHelp);
         EXPECT_EQ(Has(pc.journal.calls, u"ClaimRun"), row.claimed);
         EXPECT_EQ(pc.events.reported.size(), row.event ? 1u : 0u);
-        if (row.event) {
-            EXPECT_EQ(pc.events.reported[0].id, static_cast<std::uint32_t>(row.exitCode));
-        }
+        for (const auto& event : pc.events.reported)
+            EXPECT_EQ(event.id, std::uint32_t(row.exitCode));
         EXPECT_FALSE(Has(pc.journal.calls, u"Run regsvr32"));
         EXPECT_EQ(Has(pc.system.written, u"1618  un'altra installazione"), row.output);
         EXPECT_EQ(Has(pc.system.written, u"Riga di comando non valida"),
@@ -145,8 +144,7 @@ TEST(RunUnattended, StopsAtARegsvr32ThatCannotBeEnded) {
     EXPECT_EQ(pc.Lines().size(), 3u);
 }
 
-// A run whose event cannot be written, or whose program cannot be kept, ends with its own code,
-// and the log says why.
+// An event that cannot be written, or a program that cannot be kept, is logged; the code stays.
 TEST(RunUnattended, WhatCannotBeKeptOrReportedIsLogged) {
     Pc pc;
     pc.files.listing = {u"Ok.ocx"};
@@ -160,8 +158,7 @@ TEST(RunUnattended, WhatCannotBeKeptOrReportedIsLogged) {
     EXPECT_TRUE(Has(lines[4], u"Evento non scritto nel registro Applicazione (errore 5"));
 }
 
-// A check changes nothing: no mark, no rotation, no record, no event; a line for each difference
-// on the output and in the log. (Its exit codes: see the end-to-end test.)
+// A check changes nothing; a line per difference on the output and in the log.
 TEST(RunUnattended, ChecksAPackageChangingNothing) {
     Pc pc;
     pc.system.output = true;
@@ -174,5 +171,4 @@ TEST(RunUnattended, ChecksAPackageChangingNothing) {
     EXPECT_EQ(pc.Lines().size(), 3u);
 }
 
-}  // namespace
 }  // namespace orvandi

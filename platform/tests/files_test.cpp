@@ -1,6 +1,4 @@
-// Files: listings, controls inspected and copied, their versions and what they need, a control in
-// use set aside.
-#include <algorithm>
+// Files: listings, controls inspected and copied, what they carry, a control in use set aside.
 #include <optional>
 #include <set>
 #include <tuple>
@@ -13,8 +11,7 @@ namespace {
 
 class FilesTest : public PlatformTest {
   protected:
-    // The control at `source` (in the test's folder), opened once and copied to, or inspected
-    // against, a destination.
+    // The control at `source`, opened once and copied to, or inspected against, a destination.
     Result<CopyResult> Copy(const fs::path& source, const fs::path& destination) {
         const auto opened = run.files.OpenSource(T(folder / source));
         return opened ? (*opened)->CopyTo(T(folder / destination)) : opened.failure();
@@ -25,8 +22,7 @@ class FilesTest : public PlatformTest {
     }
 };
 
-// Plain files whose long name matches, in any letter case; never hidden or system files,
-// folders, or names that match only through their 8.3 short name.
+// Plain files whose long name matches in any case: no hidden or system files, folders, 8.3 names.
 TEST_F(FilesTest, ListsThePlainFilesWhoseLongNameMatches) {
     const DWORD folderBit = FILE_ATTRIBUTE_DIRECTORY;
     // clang-format off
@@ -53,18 +49,14 @@ TEST_F(FilesTest, ListsThePlainFilesWhoseLongNameMatches) {
     }
 }
 
-// The copy is written from the source's own opening into a temporary file beside the destination,
-// which then takes its name: the destination is the old file or the whole new one. Only the data
-// goes, with the source's last-write time and never read-only; a read-only destination is
-// replaced like any other, and stays read-only when it refuses to be (held open without sharing,
-// a refusal answered rather than failed). No temporary file is left, and one that a run cut short
-// left behind goes with the next copy into that folder.
+// The destination is the old file or the whole new one, with the source's data and last-write
+// time, never read-only. A read-only destination is replaced, or stays read-only when it refuses
+// (a refusal answered, not failed). No temporary file stays, nor one a run cut short left.
 TEST_F(FilesTest, CopiesTheDataWholeOrNotAtAll) {
     const std::string fresh(300000, 'n');
     const fs::path old = folder / L"old.ocx", source = folder / L"new.ocx";
     Write(folder / L"~orvandi-cut-short.tmp", "left behind");
-    // The source exists; the destination is held open without sharing, is read-only; the copy's
-    // failure, and whether the destination refused it.
+    // Source exists; destination held without sharing, read-only; the failure; refused.
     const struct {
         bool source, held, readOnly;
         std::int32_t failure;
@@ -105,9 +97,8 @@ TEST_F(FilesTest, CopiesTheDataWholeOrNotAtAll) {
     }
 }
 
-// The source stays open with read sharing only, so nobody can change it between its checks and
-// its copy; a source that ends before its size (cut short on a share while it is copied) or that
-// cannot be read fails the copy with Windows' number, never a short copy.
+// The source stays open with read sharing only, so nobody changes it between check and copy; one
+// that ends before its size or cannot be read fails the copy, never makes a short one.
 TEST_F(FilesTest, TheFileInspectedIsTheFileCopied) {
     Write(folder / L"source.ocx", std::string(100000, 's'));
     const auto open = run.files.OpenSource(T(folder / L"source.ocx"));
@@ -122,11 +113,8 @@ TEST_F(FilesTest, TheFileInspectedIsTheFileCopied) {
     EXPECT_EQ(Failed(CopyData(unreadable.get(), to.get(), 10)), ERROR_ACCESS_DENIED);
 }
 
-// What decides a copy, read from real files through the PE reader (which is tested on its own on
-// every kind of file): the versions of the sample control's two builds, and whether two files
-// hold the same bytes. A file Windows protects is owned by TrustedInstaller: Wine cannot make one
-// (it takes no owner but the Unix one), so here every file reads as not protected. A file's
-// version is read the same way, whoever holds it open.
+// What decides a copy, from real files: versions, the same bytes (Wine makes no file owned by
+// TrustedInstaller: none reads as protected). A version is read whoever holds the file open.
 TEST_F(FilesTest, ReadsWhatTheCopyRulesNeed) {
     for (const wchar_t* name : {L"older.ocx", L"same.ocx", L"held.ocx"}) {
         fs::copy_file(SAMPLE_OCX, folder / name);
@@ -135,8 +123,7 @@ TEST_F(FilesTest, ReadsWhatTheCopyRulesNeed) {
     Write(folder / L"text.ocx", "MZ text");
     const FileHandle held = Open(folder / L"held.ocx", GENERIC_READ);
     const std::optional<std::uint64_t> none, v4 = 0x0001000200030004, v5 = *v4 + 1;
-    // As CopyFacts: a control, its version, the destination's, the same bytes, the destination
-    // exists, is protected.
+    // As CopyFacts: control, version, destination's version, same bytes, exists, protected.
     using Facts = std::tuple<bool, std::optional<std::uint64_t>, std::optional<std::uint64_t>, bool,
                              bool, bool>;
     const std::tuple<const wchar_t*, Facts> rows[] = {
@@ -169,11 +156,8 @@ TEST_F(FilesTest, ReadsWhatTheCopyRulesNeed) {
     }
 }
 
-// A control loaded by a program (this test), a read-only one here, cannot be replaced, but it can
-// be set aside in its folder: the new copy then takes its name, and the old one is deleted at the
-// restart by Windows' session manager, which reads its real path at boot (SysWOW64 where a 32-bit
-// program sees System32). Who holds it is asked of the Restart Manager, which under Wine names
-// nobody.
+// A loaded, read-only control is set aside for the new copy, and deleted at the restart by its real
+// path (SysWOW64). Who holds it is asked of the Restart Manager (under Wine: nobody).
 TEST_F(FilesTest, AControlInUseIsSetAsideAndDeletedAtTheRestart) {
     const fs::path copy = SystemFolder() / L"Trattenuto.ocx";
     const std::wstring real = SystemFolder(GetSystemWow64DirectoryW);
@@ -211,9 +195,7 @@ TEST_F(FilesTest, AControlInUseIsSetAsideAndDeletedAtTheRestart) {
     DeleteFileW(P(*aside).c_str());
 }
 
-// What a control carries, read from the file without loading it: its type library, read without
-// registering anything; files compared by identity, whatever their names. (Its imports and the
-// assemblies its manifest names: see the PE reader's tests and the end-to-end test.)
+// A control's type library, read without loading or registering it; files compared by identity.
 TEST_F(FilesTest, ReadsWhatAControlCarriesWithoutLoadingIt) {
     Write(folder / L"text.ocx", "MZ text");
     const std::optional<TypeLibrary> library = run.files.ReadTypeLibrary(T(SAMPLE_OCX));

@@ -12,12 +12,8 @@ using LogTest = PlatformTest;
 // Wine follows as Windows follows a link, under the Unix mount point Z:\tmp.
 const fs::path kLinks = L"Z:\\tmp\\orvandi-links";
 
-// A log is appended to, in UTF-8 (one unattended run at a time: see the end-to-end test). Where
-// anyone may create files, its name may have been taken first: a folder at its name, a second
-// name of another file, a link at its name (followed by Wine, as Windows follows one) are
-// refused, say what was found, and leave everything as it was; nothing is made where a link
-// leads. A log under a mount point (Z:\tmp is one under Wine) is written. (A link on the log's
-// path: see the end-to-end test.)
+// Appended to in UTF-8. A folder, a second name of another file or a link at its name is refused,
+// says what was found and changes nothing; a log under a mount point (Z:\tmp) is written.
 TEST_F(LogTest, LogsAreAppendedInUtf8ToAPlainFileReachedAsAsked) {
     for (const Text line : {u"\u00e0\r\n", u"b"}) {
         Win32Log log;
@@ -51,8 +47,7 @@ TEST_F(LogTest, LogsAreAppendedInUtf8ToAPlainFileReachedAsAsked) {
     EXPECT_TRUE(fs::is_empty(kLinks / L"target"));
     EXPECT_EQ(Contents(kLinks / L"real\\plain.log"), "\xEF\xBB\xBF");
 
-    // A log past its limit stays where a viewer holds it without letting it be deleted (a log
-    // moved aside: see the end-to-end test).
+    // A log past its limit stays where a viewer holds it against deletion.
     const fs::path viewed = folder / L"viewed.log";
     Write(viewed, "held by a viewer");
     const FileHandle viewer = Open(viewed, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);

@@ -1,11 +1,7 @@
-// Started by the platform's tests for what a test cannot do to its own process: opens the log
-// named first, catches faults as an unattended run does (its last line, then 1603), then does as
-// its second argument says: faults ("in-page", "terminate", "abort", "stack-overflow"; "allocator"
-// faults with an operator new that faults too from then on, as after heap damage; "rotated" once
-// its log was moved aside for a new one); writes the
-// error modes that keep Windows' boxes away ("modes"); claims the run's mark and writes what it
-// got ("claim"); or, in a job that lets nothing break away, runs a program broken away from it,
-// then again once the job allows it ("breakaway").
+// What a test cannot do to its own process: opens the log named first, catches faults as a run
+// does, then faults as its second argument says ("allocator": with every allocation faulting too;
+// "rotated": with the log moved aside), or writes the error modes ("modes"), the mark it claims
+// ("claim"), or how a breakaway ends in a job that forbids it, then allows it ("breakaway").
 #include <windows.h>
 
 #include <cstdlib>

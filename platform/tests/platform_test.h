@@ -1,5 +1,4 @@
-// What the platform's tests share: a folder of each test's own under the temporary folder, files
-// written and read there, and the ports under test.
+// What the platform's tests share: a folder of each test's own, files there, the ports.
 #pragma once
 
 #include <windows.h>

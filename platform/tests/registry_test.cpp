@@ -1,6 +1,4 @@
-// The registry in the 32-bit view: keys that go only when empty, and the users' keys. (Values of
-// every type, read back as they were written: see the end-to-end tests, which read what the
-// program writes.)
+// The registry in the 32-bit view: keys that go only when empty, and the users' keys.
 #include "platform/tests/platform_test.h"
 
 namespace orvandi {
@@ -25,8 +23,7 @@ TEST(RegistryTest, KeysGoOnlyWhenEmpty) {
                           KEY_READ | KEY_WOW64_32KEY, &opened) == ERROR_SUCCESS;
         return found && RegCloseKey(opened) == ERROR_SUCCESS;
     };
-    // Where a value is written (the key, its subkey, or none: written then removed); whether the
-    // key stays.
+    // Where a value is (the key, its subkey, none: written then removed); whether the key stays.
     const std::pair<Text, bool> rows[] = {{kKey, true}, {sub, true}, {u"", false}};
     for (const auto& [where, stays] : rows) {
         EXPECT_TRUE(registry.Write(where.empty() ? kKey : where, u"v", number));

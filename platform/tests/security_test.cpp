@@ -2,7 +2,6 @@
 #include <aclapi.h>
 #include <sddl.h>
 
-#include <cstring>
 #include <tuple>
 
 #include "platform/tests/platform_test.h"
@@ -23,26 +22,22 @@ ACCESS_MASK GrantedToEveryone(const fs::path& path) {
     ACCESS_MASK granted = 0;
     for (DWORD index = 0; dacl != nullptr && index < dacl->AceCount; ++index) {
         ACCESS_ALLOWED_ACE* ace = nullptr;
+        wchar_t* text = nullptr;
         GetAce(dacl, index, reinterpret_cast<void**>(&ace));
-        SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-        const PSID sid = &ace->SidStart;
-        const bool everyone =
-            std::memcmp(GetSidIdentifierAuthority(sid), &world, sizeof world) == 0;
-        const bool users = *GetSidSubAuthorityCount(sid) == 2 &&
-                           *GetSidSubAuthority(sid, 1) == DOMAIN_ALIAS_RID_USERS;
-        if (ace->Header.AceType == ACCESS_ALLOWED_ACE_TYPE && (everyone || users)) {
+        ConvertSidToStringSidW(&ace->SidStart, &text);
+        const LocalMemory sid(text);
+        const std::wstring name = text != nullptr ? text : L"";
+        if (ace->Header.AceType == ACCESS_ALLOWED_ACE_TYPE &&
+            (name == L"S-1-1-0" || name == L"S-1-5-32-545")) {  // Everyone, Users
             granted |= ace->Mask;
         }
     }
     return granted;
 }
 
-// The mark is a file in the system folder that stays, held without sharing. Another run, or any
-// program reading the file, makes a run wait (1618); a handle that only reads its attributes,
-// which any user may open, does not; nor does a run that ended, even by a crash. An administrator
-// refused the file (here: a folder has its name) waits too, never fails: only a standard user is
-// refused it (Wine runs every program as an administrator; see also the other process's claim in
-// WhatOnlyAProcessOfItsOwnCanShow).
+// The mark stays in the system folder, held without sharing: another run or a reader makes a run
+// wait (1618); an attributes-only handle or an ended run does not. An administrator refused it
+// waits too (Wine runs everything as an administrator).
 TEST_F(SecurityTest, NothingAnotherProgramHoldsBlocksTheNextRun) {
     const fs::path lock = SystemFolder() / L"Orvandi-in-corso.lock";
     {
@@ -74,9 +69,8 @@ TEST_F(SecurityTest, NothingAnotherProgramHoldsBlocksTheNextRun) {
     EXPECT_EQ(refused ? *refused : RunMark::kRefused, RunMark::kAnotherRun);
 }
 
-// A folder of the Administrators is made when missing, and given to them every time: nobody but
-// them and SYSTEM may change it or what it already holds, whatever rights these had (under Wine,
-// rights map to the Unix mode: Everyone's are the others' bits); users may read.
+// A folder of the Administrators: made when missing, and every time only they and SYSTEM may change
+// it or what it holds, whatever rights were there; users may read.
 TEST_F(SecurityTest, AFolderOfTheAdministratorsIsTheirsWithWhatItHolds) {
     const fs::path kept = folder / L"Orvandi", inside = kept / L"Orvandi.exe";
     EXPECT_TRUE(run.files.MakeAdministratorsFolder(T(kept)));

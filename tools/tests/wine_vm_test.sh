@@ -1,10 +1,7 @@
 #!/usr/bin/env bash
-# tools/wine-vm starts a machine that failed to start again, and only such a machine: a session
-# whose kernel panics at boot, a job whose machine panics under it and a machine that hangs are
-# each started a second time and the run goes on; a job that fails on its own ends with its status
-# after one start; a machine that never starts is given up after three. Boots the real machine
-# seven times (one to two minutes under QEMU's software CPU). About one boot in ten or twenty
-# panics of itself: the checks allow the extra start that costs.
+# tools/wine-vm starts again a machine that panicked or hung, never one whose job failed, and
+# gives up after three starts. Boots the real machine seven times (one to two minutes); a boot
+# that panics of itself (one in ten or twenty) costs an extra start, which the checks allow.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 project=$(cd "$here/../.." && pwd)
@@ -45,6 +42,11 @@ expect() {  # what, then a command that must succeed
 }
 boots() { wc -l <boots; }
 said() { grep -qF -- "$1" err; }
+attempt() {  # COMMAND...: its status in $status, its output in out, its error output in err
+    status=0
+    "$@" >out 2>err || status=$?
+    cat err
+}
 
 # A job that writes a line to `runs` each time it starts, panics the machine on its first start
 # when told to (the shared folder remembers), then ends with STATUS.
@@ -59,9 +61,7 @@ job() {  # STATUS [panic]
 }
 
 echo panic >fault
-status=0
-vm start session 2>err || status=$?
-cat err
+attempt vm start session
 expect "a session whose kernel panics at boot comes up on the next start" [ "$status" = 0 ]
 expect "the panic and the second start are told" \
     said "wine-vm: the machine's kernel panicked (Kernel panic - not syncing: Attempted to kill init! exitcode=0x00000100); starting it again (2 of 3)"
@@ -69,27 +69,21 @@ expect "the session runs jobs" [ "$(vm sh session 'echo up')" = up ]
 vm stop session
 
 job 0 panic
-status=0
-out=$(vm machine job.sh 2>err) || status=$?
-cat err
+attempt vm machine job.sh
 expect "a job whose machine panics under it runs again and passes" \
-    [ "$status" = 0 -a "$out" = "the job ran" -a "$(wc -l <runs)" = 2 ]
+    [ "$status" = 0 -a "$(cat out)" = "the job ran" -a "$(wc -l <runs)" = 2 ]
 expect "the panic and the second start are told" \
     said "wine-vm: the machine's kernel panicked (Kernel panic - not syncing: sysrq triggered crash); starting it again (2 of 3)"
 
 job 3
-status=0
-vm machine job.sh >/dev/null 2>err || status=$?
-cat err
+attempt vm machine job.sh
 expect "a job that fails on its own ends with its status, run once" \
     [ "$status" = 3 -a "$(wc -l <runs)" = 1 ]
 
 # Long enough for a clean boot's longest silence on a busy machine (4 s at a load of 8).
 job 0
 echo freeze >fault
-status=0
-ORVANDI_WINE_VM_STALL=15 vm machine job.sh >/dev/null 2>err || status=$?
-cat err
+ORVANDI_WINE_VM_STALL=15 attempt vm machine job.sh
 expect "a machine that hangs is ended and started again" \
     [ "$status" = 0 -a "$(wc -l <runs)" = 1 ]
 expect "the hang and the second start are told" \
@@ -98,9 +92,7 @@ expect "no machine is left running" eval '! pgrep -f "orvandi.job=$scratch/" >/d
 
 job 0
 echo dead >fault
-status=0
-vm machine job.sh >/dev/null 2>err || status=$?
-cat err
+attempt vm machine job.sh
 expect "a machine that never starts is given up after three starts" \
     [ "$status" != 0 -a "$(boots)" = 3 -a ! -e runs ]
 expect "each start is told" said "wine-vm: the machine stopped before its job ended; starting it again (3 of 3)"

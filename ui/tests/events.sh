@@ -1,8 +1,7 @@
 #!/bin/sh
-# Inside the test machine: the Application event of a failed, a good and a refused run of the
-# release Orvandi.exe. Wine keeps no event log: its ReportEventW writes the event's type and ID on
-# its advapi channel, and each line of its text on its eventlog channel (err: for an error,
-# warn: for a warning, trace: for information), on the process's own Unix standard error.
+# The Application event of a failed, a good and a refused run of the release. Wine keeps no event
+# log: ReportEventW writes type and ID on its advapi channel, each line of the text on its eventlog
+# channel (err:, warn: or trace: by type), on the process's Unix standard error.
 #   events.sh ORVANDI_EXE SAMPLE_OCX
 set -eu
 app=/tmp/orvandi-events

@@ -55,8 +55,7 @@ class Form1Test : public testing::Test {
     wchar_t face[LF_FACESIZE] = L"";
 };
 
-// The layout in twips, in a window sized for its DPI: at 96 dpi when it opens, then after it moves
-// to monitors of 144 and 192 dpi, where marks, focus and the list's scroll position stay.
+// The layout in twips at 96 dpi, then moved to 144 and 192 dpi, keeping marks, focus and scroll.
 TEST_F(Form1Test, LaysOutItsControlsAtEveryDpi) {
     wchar_t windir[MAX_PATH];
     GetEnvironmentVariableW(L"windir", windir, MAX_PATH);
@@ -125,8 +124,8 @@ TEST_F(Form1Test, LaysOutItsControlsAtEveryDpi) {
     }
 }
 
-// Entries keep the order they come in; a click toggles one mark; as in a dialog, Enter presses the
-// focused button only, Escape nothing, and after Alt+Tab the focus is back where it was.
+// Entries keep their order; a click toggles a mark; Enter presses the focused button only, Escape
+// nothing; after Alt+Tab the focus is back.
 TEST_F(Form1Test, EntriesKeysAndFocus) {
     HWND list = Control(IDC_LIST1);
     for (const wchar_t* name : {L"c.ocx", L"a.ocx", L"b.ocx"}) {

@@ -1,14 +1,10 @@
-// A sample ActiveX control: each registration adds a line to HKCU\Software\OrvandiSamples\<its
-// file name>\Registered (its own path, the registering program, that one's folder and show
-// state), each unregistration one to Unregistered. A copy planted under a system DLL's name adds
-// the program that loads it to Loaded. Named "Guasto..." its registration fails; named "Lento..."
-// it records the id of the process registering it under Process and sets the event
-// "OrvandiSamples.Registering" when there is one, and takes 3 s, or until the event
-// "OrvandiSamples.Release" is set when there is that one; named "Figlio..." it starts a
-// program that runs for two minutes, records its process id under Child, and waits a minute.
-// Registered, it registers its class Campione for this file, or, named "Altrove...", for the file
-// Altro.ocx beside it. Built with SAMPLE_IMPORTS it imports a DLL that does not exist, so it
-// cannot be loaded at all.
+// A sample ActiveX control that records, under HKCU\Software\OrvandiSamples\<its file name>,
+// each registration (its path, the registering program, its folder and show state), each
+// unregistration, and, planted as a system DLL, who loads it. Its registration registers its class
+// Campione for it ("Altrove...": for Altro.ocx beside it); "Guasto..." fails it; "Lento..." records
+// the registering process, sets OrvandiSamples.Registering and takes 3 s or until
+// OrvandiSamples.Release is set; "Figlio..." starts a two-minute program, records its id as Child
+// and waits a minute. With SAMPLE_IMPORTS it imports a DLL that does not exist.
 #include <windows.h>
 
 #include <string>
@@ -28,15 +24,22 @@ std::wstring Path(HMODULE module) {
     return std::wstring(path, GetModuleFileNameW(module, path, MAX_PATH));
 }
 
-void AddLine(const wchar_t* value, const std::wstring& line) {
+// This copy's key of records.
+std::wstring Key() {
     const std::wstring self = Path(g_module);
-    const std::wstring key = L"Software\\OrvandiSamples\\" + self.substr(self.rfind(L'\\') + 1);
+    return L"Software\\OrvandiSamples\\" + self.substr(self.rfind(L'\\') + 1);
+}
+
+void SetText(HKEY root, const std::wstring& key, const wchar_t* value, const std::wstring& text) {
+    RegSetKeyValueW(root, key.c_str(), value, REG_SZ, text.c_str(),
+                    static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
+void AddLine(const wchar_t* value, const std::wstring& line) {
     wchar_t lines[4096] = L"";
     DWORD size = sizeof lines;
-    RegGetValueW(HKEY_CURRENT_USER, key.c_str(), value, RRF_RT_REG_SZ, nullptr, lines, &size);
-    const std::wstring text = lines + line + L"\n";
-    RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), value, REG_SZ, text.c_str(),
-                    static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    RegGetValueW(HKEY_CURRENT_USER, Key().c_str(), value, RRF_RT_REG_SZ, nullptr, lines, &size);
+    SetText(HKEY_CURRENT_USER, Key(), value, lines + line + L"\n");
 }
 
 }  // namespace
@@ -59,11 +62,7 @@ extern "C" HRESULT WINAPI DllRegisterServer() {
     if (self.find(L"\\Lento") != std::wstring::npos) {
         if (HANDLE registering =
                 OpenEventW(EVENT_MODIFY_STATE, FALSE, L"OrvandiSamples.Registering")) {
-            const std::wstring key =
-                L"Software\\OrvandiSamples\\" + self.substr(self.rfind(L'\\') + 1);
-            const std::wstring id = std::to_wstring(GetCurrentProcessId());
-            RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"Process", REG_SZ, id.c_str(),
-                            static_cast<DWORD>((id.size() + 1) * sizeof(wchar_t)));
+            SetText(HKEY_CURRENT_USER, Key(), L"Process", std::to_wstring(GetCurrentProcessId()));
             SetEvent(registering);
             CloseHandle(registering);
         }
@@ -81,9 +80,7 @@ extern "C" HRESULT WINAPI DllRegisterServer() {
         wchar_t line[] = L"cmd.exe /c ping -n 120 127.0.0.1";
         if (CreateProcessW(nullptr, line, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
                            nullptr, &child, &started)) {
-            const std::wstring key =
-                L"Software\\OrvandiSamples\\" + self.substr(self.rfind(L'\\') + 1);
-            RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"Child", REG_DWORD,
+            RegSetKeyValueW(HKEY_CURRENT_USER, Key().c_str(), L"Child", REG_DWORD,
                             &started.dwProcessId, sizeof started.dwProcessId);
             CloseHandle(started.hThread);
             CloseHandle(started.hProcess);
@@ -98,8 +95,7 @@ extern "C" HRESULT WINAPI DllRegisterServer() {
     const std::wstring server = self.find(L"\\Altrove") == std::wstring::npos
                                     ? self
                                     : self.substr(0, self.rfind(L'\\')) + L"\\Altro.ocx";
-    RegSetKeyValueW(HKEY_CLASSES_ROOT, kServer, nullptr, REG_SZ, server.c_str(),
-                    static_cast<DWORD>((server.size() + 1) * sizeof(wchar_t)));
+    SetText(HKEY_CLASSES_ROOT, kServer, nullptr, server);
     AddLine(L"Registered", self + L" | " + Path(nullptr) + L" | " +
                                std::wstring(folder, GetCurrentDirectoryW(MAX_PATH, folder)) +
                                L" | " + (shown ? std::to_wstring(startup.wShowWindow) : L"-"));
