@@ -36,11 +36,8 @@ export PATH=$scratch/bin:$PATH
 
 failed=0
 expect() {  # what, then a command that must succeed
-    local what=$1
-    shift
-    if "$@"; then echo "ok: $what"; else echo "FAILED: $what" >&2; failed=1; fi
+    if "${@:2}"; then echo "ok: $1"; else echo "FAILED: $1" >&2; failed=1; fi
 }
-boots() { wc -l <boots; }
 said() { grep -qF -- "$1" err; }
 attempt() {  # COMMAND...: its status in $status, its output in out, its error output in err
     status=0
@@ -94,7 +91,7 @@ job 0
 echo dead >fault
 attempt vm machine job.sh
 expect "a machine that never starts is given up after three starts" \
-    [ "$status" != 0 -a "$(boots)" = 3 -a ! -e runs ]
+    [ "$status" != 0 -a "$(wc -l <boots)" = 3 -a ! -e runs ]
 expect "each start is told" said "wine-vm: the machine stopped before its job ended; starting it again (3 of 3)"
 expect "so is the end" said "wine-vm: the machine stopped before its job ended; no start in 3 got further"
 rm fault

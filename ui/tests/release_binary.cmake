@@ -1,7 +1,6 @@
-# The release Orvandi.exe from the outside: a 32-bit GUI program that imports only KnownDLLs
-# (never loaded from beside it; no MinGW runtime DLL), runs from the paging file when started from
-# a share or a removable drive, with its checksum right, stays small, and carries its icon,
-# Italian version block and manifest (read back from its resources).
+# The release Orvandi.exe from the outside: a 32-bit GUI program importing only KnownDLLs, run from
+# the paging file when started from a share, with its checksum right, small, and carrying its icon,
+# Italian version block and manifest.
 #   cmake -DEXE=Orvandi.exe -DTOOLS=i686-w64-mingw32- -P release_binary.cmake
 cmake_minimum_required(VERSION 3.25)
 set(ENV{TZ} UTC)  # objdump shows the link time (none: 0) in local time
