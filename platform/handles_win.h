@@ -42,88 +42,38 @@ class UniqueHandle {
     Value value_ = Traits::Empty();
 };
 
-namespace handle_traits {
+// A handle that null marks as empty, released by `close`.
+template <typename Handle, auto close>
+struct NullIsEmpty {
+    using Value = Handle;
+    static Value Empty() { return nullptr; }
+    static bool Owns(Value h) { return h != nullptr; }
+    static void Close(Value h) { close(h); }
+};
 
-// CreateFileW reports failure with INVALID_HANDLE_VALUE, other calls with null: both are empty.
-struct File {
+// CreateFileW and FindFirstFileW report failure with INVALID_HANDLE_VALUE, other calls with null:
+// both are empty.
+template <auto close>
+struct InvalidIsEmpty {
     using Value = HANDLE;
     static Value Empty() { return INVALID_HANDLE_VALUE; }
     static bool Owns(Value h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
-    static void Close(Value h) { ::CloseHandle(h); }
+    static void Close(Value h) { close(h); }
 };
 
-struct Find {
-    using Value = HANDLE;
-    static Value Empty() { return INVALID_HANDLE_VALUE; }
-    static bool Owns(Value h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
-    static void Close(Value h) { ::FindClose(h); }
-};
-
-// Process, thread, event and job handles: null is empty (a process's pseudo handle is -1, a valid
+using FileHandle = UniqueHandle<InvalidIsEmpty<::CloseHandle>>;
+using FindHandle = UniqueHandle<InvalidIsEmpty<::FindClose>>;
+// Processes, threads, events and jobs: null is empty (a process's pseudo handle is -1, a valid
 // value).
-struct Kernel {
-    using Value = HANDLE;
-    static Value Empty() { return nullptr; }
-    static bool Owns(Value h) { return h != nullptr; }
-    static void Close(Value h) { ::CloseHandle(h); }
-};
-
-struct Library {
-    using Value = HMODULE;
-    static Value Empty() { return nullptr; }
-    static bool Owns(Value h) { return h != nullptr; }
-    static void Close(Value h) { ::FreeLibrary(h); }
-};
-
-struct Key {
-    using Value = HKEY;
-    static Value Empty() { return nullptr; }
-    static bool Owns(Value h) { return h != nullptr; }
-    static void Close(Value h) { ::RegCloseKey(h); }
-};
-
+using KernelHandle = UniqueHandle<NullIsEmpty<HANDLE, ::CloseHandle>>;
+using Library = UniqueHandle<NullIsEmpty<HMODULE, ::FreeLibrary>>;
+using KeyHandle = UniqueHandle<NullIsEmpty<HKEY, ::RegCloseKey>>;
 // Memory that Windows allocated for the caller with LocalAlloc: security descriptors and SIDs
 // made from text, their texts, message texts.
-struct Local {
-    using Value = HLOCAL;
-    static Value Empty() { return nullptr; }
-    static bool Owns(Value h) { return h != nullptr; }
-    static void Close(Value h) { ::LocalFree(h); }
-};
-
-// A handle to an event source of the event log (RegisterEventSourceW).
-struct EventSource {
-    using Value = HANDLE;
-    static Value Empty() { return nullptr; }
-    static bool Owns(Value h) { return h != nullptr; }
-    static void Close(Value h) { ::DeregisterEventSource(h); }
-};
-
-struct Font {
-    using Value = HFONT;
-    static Value Empty() { return nullptr; }
-    static bool Owns(Value h) { return h != nullptr; }
-    static void Close(Value h) { ::DeleteObject(h); }
-};
-
+using LocalMemory = UniqueHandle<NullIsEmpty<HLOCAL, ::LocalFree>>;
+using EventSourceHandle = UniqueHandle<NullIsEmpty<HANDLE, ::DeregisterEventSource>>;
+using Font = UniqueHandle<NullIsEmpty<HFONT, ::DeleteObject>>;
 // Memory device contexts (CreateCompatibleDC); a window's DC is released, not deleted.
-struct Dc {
-    using Value = HDC;
-    static Value Empty() { return nullptr; }
-    static bool Owns(Value h) { return h != nullptr; }
-    static void Close(Value h) { ::DeleteDC(h); }
-};
-
-}  // namespace handle_traits
-
-using FileHandle = UniqueHandle<handle_traits::File>;
-using FindHandle = UniqueHandle<handle_traits::Find>;
-using KernelHandle = UniqueHandle<handle_traits::Kernel>;  // processes, threads, events, jobs
-using Library = UniqueHandle<handle_traits::Library>;
-using KeyHandle = UniqueHandle<handle_traits::Key>;
-using LocalMemory = UniqueHandle<handle_traits::Local>;
-using EventSourceHandle = UniqueHandle<handle_traits::EventSource>;
-using Font = UniqueHandle<handle_traits::Font>;
-using MemoryDc = UniqueHandle<handle_traits::Dc>;
+using MemoryDc = UniqueHandle<NullIsEmpty<HDC, ::DeleteDC>>;
 
 }  // namespace orvandi

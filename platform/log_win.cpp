@@ -67,6 +67,13 @@ Status ResolvesAsAsked(HANDLE file, const Text& asked) {
     return {};
 }
 
+// What stands at `path` itself (a link is opened, not followed), opened to be checked.
+FileHandle OpenToCheck(const Text& path) {
+    return FileHandle(CreateFileW(
+        Wide(path), FILE_READ_ATTRIBUTES | READ_CONTROL, kShareAll, nullptr, OPEN_EXISTING,
+        FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+}
+
 // A file with one name, neither a folder nor a link, resolved as asked and made by someone who may
 // write the log.
 Status TrustedFile(HANDLE file, const Text& asked, const Text& runUser) {
@@ -145,9 +152,7 @@ Status Win32Log::Open(const Text& path) {
     if (asked.empty()) asked = Join({longFolder, full.substr(folderAsked.size())});
     // A ".1" that is not what the log could have been is refused too, before the log is made:
     // the log is renamed over it once it grows too long.
-    const FileHandle aside(CreateFileW(
-        Wide(Join({asked, u".1"})), FILE_READ_ATTRIBUTES | READ_CONTROL, kShareAll, nullptr,
-        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    const FileHandle aside = OpenToCheck(Join({asked, u".1"}));
     if (aside) {
         if (Status trusted = TrustedFile(aside.get(), Join({asked, u".1"}), *user); !trusted) {
             return trusted;
@@ -173,9 +178,7 @@ void Win32Log::Rotate(std::uint64_t limit) {
     }
     const Text aside = Join({path_, u".1"});
     {
-        const FileHandle there(CreateFileW(
-            Wide(aside), FILE_READ_ATTRIBUTES | READ_CONTROL, kShareAll, nullptr, OPEN_EXISTING,
-            FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        const FileHandle there = OpenToCheck(aside);
         if (there ? !TrustedFile(there.get(), aside, runUser_)
                   : GetLastError() != ERROR_FILE_NOT_FOUND) {
             return;

@@ -285,7 +285,8 @@ struct FakeEvents : Events, Journaled {
     };
     std::vector<Event> reported;
     Status Report(EventType type, std::uint32_t id, const Text& text) override {
-        if (Status s = journal.Call(u"Event " + Decimal(id)); !s) return s;
+        const char16_t* as[] = {u"information", u"warning", u"error"};
+        if (Status s = journal.Call(u"Event " + Decimal(id) + u" " + as[int(type)]); !s) return s;
         reported.push_back({type, id, text});
         return Status();
     }

@@ -75,8 +75,7 @@ void SetCount(const std::wstring& name, DWORD type, const std::string& bytes) {
     }
 }
 
-// A fresh application folder: Orvandi.exe and the sample control under each name in OCX, none
-// of them in the system folder, recorded or counted.
+// A fresh application folder: Orvandi.exe and `controls`, none installed, recorded or counted.
 fs::path App(const wchar_t* name, const std::vector<std::wstring>& controls) {
     const fs::path app = g_temp / name;
     fs::remove_all(app);
@@ -168,9 +167,8 @@ TEST(EndToEnd, RegistersEveryControlWithTheKeyboardAlone) {
     fs::remove(wow / L"Testo.ocx");
     fs::copy_file(g_newer, wow / L"Recente.ocx");
     fs::copy_file(g_sample, wow / L"Aperto.ocx");
-    const orvandi::FileHandle held(CreateFileW((wow / L"Aperto.ocx").c_str(), GENERIC_READ,
-                                               FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                                               nullptr));
+    const orvandi::FileHandle held =
+        orvandi::Open(wow / L"Aperto.ocx", GENERIC_READ, FILE_SHARE_READ);
     // A regsvr32.exe that must never run, and DLLs that a window loads, planted beside it.
     fs::copy_file(g_planted, app / L"regsvr32.exe");
     fs::copy_file(g_planted, app / L"current" / L"regsvr32.exe");

@@ -8,8 +8,7 @@ app=/tmp/orvandi-events
 rm -rf $app && mkdir -p $app/OCX && cp "$1" $app/ && cp "$2" $app/OCX/Buono.ocx && cp "$2" $app/OCX/Guasto.ocx
 cd $app
 run() {  # EXPECTED_EXIT ARGUMENTS...: the run's exit code checked, its standard error in err.txt
-    expected=$1; shift
-    code=0
+    expected=$1; shift; code=0
     WINEDEBUG=fixme+advapi,trace+eventlog /usr/lib/wine/wine64 Orvandi.exe "$@" 2>err.txt || code=$?
     [ "$code" = "$expected" ] || { echo "exit $code, not $expected: $*"; exit 1; }
 }

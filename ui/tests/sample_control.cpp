@@ -89,7 +89,6 @@ extern "C" HRESULT WINAPI DllRegisterServer() {
     }
     wchar_t folder[MAX_PATH];
     STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
     GetStartupInfoW(&startup);
     const bool shown = startup.dwFlags & STARTF_USESHOWWINDOW;
     const std::wstring server = self.find(L"\\Altrove") == std::wstring::npos
